@@ -1,0 +1,80 @@
+#pragma once
+// The one open ROM image file. Nothing of the image is cached: every ReadAt and
+// WriteAt goes straight to the operating system at its offset.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "status.h"
+
+namespace thornwake {
+
+// 2 MiB of image plus a 512-byte copier header.
+constexpr std::uint64_t HeaderedROMSize = 0x200200;  // 2,097,664
+// 3 MiB plus 512 bytes; larger files are refused.
+constexpr std::uint64_t ROMSizeLimit = 0x300200;  // 3,146,240
+
+enum class SizeCheck { Accepted, Refused };
+
+// The verdict for a file of `length` bytes.
+SizeCheck CheckROMSize(std::uint64_t length);
+
+// What the user is told about a refused image.
+constexpr const char* RefusedROMTitle = "Cannot Proceed";
+constexpr const char* RefusedROMMessage =
+    "This ROM has a 200 byte header that must be removed before using this program.";
+
+class RomFile {
+public:
+    RomFile() = default;
+    ~RomFile();
+    RomFile(const RomFile&) = delete;
+    RomFile& operator=(const RomFile&) = delete;
+
+    // Opens `path` for binary reading and writing, creating an empty file when
+    // none exists. Precondition: Closed. On failure the message names the path
+    // and the system's reason, and the object stays Closed.
+    Status Open(const std::string& path);
+
+    // Measures the length of the file just opened from `path` and checks it.
+    // Reads no content, changes nothing.
+    Result<SizeCheck> LoadROMFileSize(const std::string& path) const;
+
+    // The `count` bytes at offset .. offset + count - 1. A range that reaches
+    // past the end of the file is refused with an error naming the offset and
+    // the file's size; a short read, EINTR and EOF are handled.
+    Result<std::vector<std::uint8_t>> ReadAt(std::uint64_t offset, std::size_t count) const;
+
+    // Stores the bytes at offset .. offset + size - 1 and nothing else. The
+    // bytes have reached the operating system when this returns. A range past
+    // the end of the file is refused: the file never grows.
+    Status WriteAt(std::uint64_t offset, const std::vector<std::uint8_t>& bytes);
+
+    // Flushes what was written to the storage device (fsync).
+    Status Flush();
+
+    // Closes the file if open; does nothing otherwise. Never fails.
+    void Close();
+
+    bool IsOpen() const { return fd_ >= 0; }
+    const std::string& Path() const { return path_; }
+
+    // Current length of the open file, through its handle.
+    Result<std::uint64_t> Size() const;
+
+    // Counts successful openings. A long operation that lets other commands
+    // run in between notes it at the start and stops when it changed or the
+    // file was closed, so it never writes into a closed or different file.
+    std::uint64_t Generation() const { return generation_; }
+
+private:
+    Status CheckRange(const char* what, std::uint64_t offset, std::size_t count) const;
+
+    int fd_ = -1;
+    std::string path_;
+    std::uint64_t generation_ = 0;
+};
+
+}  // namespace thornwake
