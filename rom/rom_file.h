@@ -69,8 +69,11 @@ public:
     // file was closed, so it never writes into a closed or different file.
     std::uint64_t Generation() const { return generation_; }
 
-private:
+    // Whether `count` bytes at `offset` lie inside the open file; the error
+    // names the offset and the file's size. `what` is "read" or "write".
     Status CheckRange(const char* what, std::uint64_t offset, std::size_t count) const;
+
+private:
 
     int fd_ = -1;
     std::string path_;

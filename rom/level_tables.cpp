@@ -1,0 +1,166 @@
+#include "level_tables.h"
+
+#include <cstddef>
+
+namespace thornwake {
+
+const LevelTable& TableOf(CharacterId character) {
+    switch (character) {
+        case CharacterId::Sprite: return SpriteTable;
+        case CharacterId::Girl: return GirlTable;
+        case CharacterId::Hero: break;
+    }
+    return HeroTable;
+}
+
+const char* CharacterName(CharacterId character) {
+    switch (character) {
+        case CharacterId::Sprite: return "Sprite";
+        case CharacterId::Girl: return "Girl";
+        case CharacterId::Hero: break;
+    }
+    return "Hero";
+}
+
+std::uint64_t RecordOffset(CharacterId character, int levelIndex) {
+    return TableOf(character).BaseOffset + static_cast<std::uint64_t>(LevelRecordSize) * levelIndex;
+}
+
+const StatFieldInfo& InfoOf(StatField field) { return StatFields[static_cast<std::size_t>(field)]; }
+
+int GetField(const LevelRecord& record, StatField field) {
+    switch (field) {
+        case StatField::HP: return record.HP;
+        case StatField::MP: return record.MP;
+        case StatField::STR: return record.STR;
+        case StatField::AGI: return record.AGI;
+        case StatField::CON: return record.CON;
+        case StatField::INTL: return record.INTL;
+        case StatField::WIS: return record.WIS;
+    }
+    return 0;
+}
+
+void SetField(LevelRecord& record, StatField field, int value) {
+    const auto byte = static_cast<std::uint8_t>(value);
+    switch (field) {
+        case StatField::HP: record.HP = static_cast<std::int16_t>(value); break;
+        case StatField::MP: record.MP = byte; break;
+        case StatField::STR: record.STR = byte; break;
+        case StatField::AGI: record.AGI = byte; break;
+        case StatField::CON: record.CON = byte; break;
+        case StatField::INTL: record.INTL = byte; break;
+        case StatField::WIS: record.WIS = byte; break;
+    }
+}
+
+Result<LevelRecord> ReadLevelRecord(const RomFile& file, CharacterId character, int levelIndex) {
+    const std::uint64_t offset = RecordOffset(character, levelIndex);
+    LevelRecord record;
+    auto hp = file.ReadAt(offset, 2);
+    if (!hp) return hp.status();
+    record.HP = static_cast<std::int16_t>(static_cast<std::uint16_t>(hp.value()[0] | hp.value()[1] << 8));
+    for (const StatFieldInfo& info : StatFields) {
+        if (info.field == StatField::HP) continue;
+        if (info.field == StatField::MP && !TableOf(character).HasMP) continue;
+        auto byte = file.ReadAt(offset + info.recordOffset, 1);
+        if (!byte) return byte.status();
+        SetField(record, info.field, byte.value()[0]);
+    }
+    return record;
+}
+
+Status WriteLevelRecordFields(RomFile& file, std::uint64_t offset, const LevelRecord& record) {
+    const auto hp = static_cast<std::uint16_t>(record.HP);
+    if (Status s = file.WriteAt(offset, {static_cast<std::uint8_t>(hp & 0xFF),
+                                         static_cast<std::uint8_t>(hp >> 8)});
+        !s) {
+        return s;
+    }
+    for (const StatFieldInfo& info : StatFields) {
+        if (info.field == StatField::HP) continue;
+        const auto byte = static_cast<std::uint8_t>(GetField(record, info.field));
+        if (Status s = file.WriteAt(offset + info.recordOffset, {byte}); !s) return s;
+    }
+    return Status::Ok();
+}
+
+Status WriteLevelRecord(RomFile& file, CharacterId character, int levelIndex,
+                        const LevelRecord& record) {
+    LevelRecord stored = record;
+    if (!TableOf(character).HasMP) stored.MP = 0;
+    if (Status s = WriteLevelRecordFields(file, RecordOffset(character, levelIndex), stored); !s) {
+        return s;
+    }
+    return file.Flush();
+}
+
+std::string FormatHP(std::int16_t value) { return std::to_string(value); }
+std::string FormatStat(std::uint8_t value) { return std::to_string(value); }
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Plain decimal text rounded half to even, or nothing. Works on the digits
+// themselves, so no length of input can overflow or lose precision.
+std::optional<long> ParseRoundedDecimal(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    const std::size_t point = text.find('.');
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view fraction =
+        point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    if (whole.empty() && fraction.empty()) return std::nullopt;
+    for (char c : whole) if (!IsDigit(c)) return std::nullopt;
+    for (char c : fraction) if (!IsDigit(c)) return std::nullopt;
+
+    // Any value of seven or more significant digits is out of every range.
+    long magnitude = 0;
+    int significant = 0;
+    for (char c : whole) {
+        if (significant == 0 && c == '0') continue;
+        if (++significant > 6) return std::nullopt;
+        magnitude = magnitude * 10 + (c - '0');
+    }
+
+    if (!fraction.empty()) {
+        const char first = fraction.front();
+        bool restNonZero = false;
+        for (char c : fraction.substr(1)) restNonZero = restNonZero || c != '0';
+        const bool above = first > '5' || (first == '5' && restNonZero);
+        const bool half = first == '5' && !restNonZero;
+        if (above || (half && magnitude % 2 == 1)) ++magnitude;
+    }
+    return negative ? -magnitude : magnitude;
+}
+
+}  // namespace
+
+std::optional<int> ParseField(StatField field, std::string_view text) {
+    const auto value = ParseRoundedDecimal(text);
+    const StatFieldInfo& info = InfoOf(field);
+    if (!value || *value < info.minimum || *value > info.maximum) return std::nullopt;
+    return static_cast<int>(*value);
+}
+
+std::optional<std::int16_t> ParseHP(std::string_view text) {
+    const auto value = ParseField(StatField::HP, text);
+    if (!value) return std::nullopt;
+    return static_cast<std::int16_t>(*value);
+}
+
+std::optional<std::uint8_t> ParseStat(std::string_view text) {
+    const auto value = ParseField(StatField::STR, text);
+    if (!value) return std::nullopt;
+    return static_cast<std::uint8_t>(*value);
+}
+
+}  // namespace thornwake
