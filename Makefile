@@ -10,6 +10,7 @@ DEPS = build-essential cmake ninja-build pkg-config \
        qt6-base-dev libgl-dev libbenchmark-dev \
        libcli11-dev libcsv-dev nlohmann-json3-dev \
        xvfb xdotool x11-utils imagemagick python3 fonts-wine \
+       dbus-daemon at-spi2-core python3-pyatspi \
        desktop-file-utils appstream dpkg-dev file
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
