@@ -1,0 +1,391 @@
+#include "commands.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <system_error>
+
+#include "image_access.h"
+#include "ips_patch.h"
+#include "level_csv.h"
+#include "maximize.h"
+#include "snes_header.h"
+
+namespace thornwake::cli {
+namespace {
+
+constexpr std::uint64_t HiROMImageSize = 2097152;  // the size the checksum rule is for
+
+int Report(const Streams& io, const Status& failure) {
+    io.err << failure.message() << "\n";
+    return ExitFailure;
+}
+
+std::string Hex(unsigned value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
+    return text;
+}
+
+std::string Counted(int count, const char* noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+Result<std::string> ReadTextFile(const std::string& path) {
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) {
+        return Status::Fail(path + ": no such file");
+    }
+    if (std::filesystem::is_directory(status)) {
+        return Status::Fail(path + ": is a directory");
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in) {
+        return Status::Fail(path + ": cannot read: " + std::strerror(errno));
+    }
+    return text.str();
+}
+
+Status WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+        return Status::Fail(path + ": cannot write: " + std::strerror(errno));
+    }
+    return Status::Ok();
+}
+
+Result<std::vector<LevelRow>> ReadRows(const Image& image, const std::vector<RecordId>& ids) {
+    if (Status inside = image.CheckInside(ids); !inside) {
+        return inside;
+    }
+    std::vector<LevelRow> rows;
+    for (const RecordId& id : ids) {
+        Result<LevelRecord> record = image.ReadRecord(id);
+        if (!record) {
+            return record.status();
+        }
+        rows.push_back({id, record.value()});
+    }
+    return rows;
+}
+
+std::string Column(std::string_view text, std::size_t width) {
+    return std::string(width > text.size() ? width - text.size() : 0, ' ') + std::string(text);
+}
+
+void PrintTable(std::ostream& out, CharacterId character, const std::vector<LevelRow>& rows) {
+    std::vector<const StatFieldInfo*> shown;
+    for (const StatFieldInfo& info : StatFields) {
+        if (info.field != StatField::MP || TableOf(character).HasMP) {
+            shown.push_back(&info);
+        }
+    }
+    const auto width = [](const StatFieldInfo* info) { return std::max<std::size_t>(std::strlen(info->name), 6); };
+    out << CharacterName(character) << "\nLevel";
+    for (const StatFieldInfo* info : shown) {
+        out << "  " << Column(info->name, width(info));
+    }
+    out << "\n";
+    for (const LevelRow& row : rows) {
+        if (row.id.character != character) {
+            continue;
+        }
+        out << Column(std::to_string(row.id.levelIndex + 1), 5);
+        for (const StatFieldInfo* info : shown) {
+            out << "  " << Column(std::to_string(GetField(row.record, info->field)), width(info));
+        }
+        out << "\n";
+    }
+}
+
+std::string Printable(const std::vector<std::uint8_t>& image, std::uint32_t offset, std::uint32_t length) {
+    std::string text;
+    for (std::uint32_t i = 0; i < length; ++i) {
+        const std::uint8_t c = image[offset + i];
+        text += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '?';
+    }
+    return text.substr(0, text.find_last_not_of(' ') + 1);
+}
+
+std::string MapModeName(std::uint8_t mode) {
+    const char* layout = nullptr;
+    switch (mode & 0x0F) {
+    case 0x0: layout = "LoROM"; break;
+    case 0x1: layout = "HiROM"; break;
+    case 0x2: layout = "LoROM, S-DD1"; break;
+    case 0x3: layout = "LoROM, SA-1"; break;
+    case 0x5: layout = "ExHiROM"; break;
+    default: return "unknown";
+    }
+    if ((mode & 0xE0) != 0x20) {
+        return "unknown";
+    }
+    return std::string(layout) + ((mode & 0x10) ? ", FastROM" : "");
+}
+
+std::string RomSizeName(std::uint8_t code) {
+    if (code < 1 || code > 13) {
+        return "unknown";
+    }
+    const unsigned kib = 1u << code;
+    return kib >= 1024 ? std::to_string(kib / 1024) + " MiB" : std::to_string(kib) + " KiB";
+}
+
+}  // namespace
+
+int Show(const Streams& io, const std::string& path, std::optional<CharacterId> character) {
+    Image image;
+    if (Status opened = image.Open(path); !opened) {
+        return Report(io, opened);
+    }
+    const auto rows = ReadRows(image, character ? RecordsOf(*character) : AllRecords());
+    if (!rows) {
+        return Report(io, rows.status());
+    }
+    bool first = true;
+    for (CharacterId shown : AllCharacters) {
+        if (!character || *character == shown) {
+            io.out << (first ? "" : "\n");
+            PrintTable(io.out, shown, rows.value());
+            first = false;
+        }
+    }
+    return ExitOk;
+}
+
+int Export(const Streams& io, const std::string& path, ExportFormat format, const std::string& outputFile) {
+    Image image;
+    if (Status opened = image.Open(path); !opened) {
+        return Report(io, opened);
+    }
+    const auto rows = ReadRows(image, AllRecords());
+    if (!rows) {
+        return Report(io, rows.status());
+    }
+    const std::string text = format == ExportFormat::Csv ? ExportCsv(rows.value()) : ExportJson(rows.value());
+    if (outputFile.empty()) {
+        io.out << text;
+        return ExitOk;
+    }
+    if (Status distinct = CheckNotSameFile(outputFile, {path}); !distinct) {
+        return Report(io, distinct);
+    }
+    if (Status written = WriteFile(outputFile, text); !written) {
+        return Report(io, written);
+    }
+    return ExitOk;
+}
+
+int Import(const Streams& io, const std::string& path, const std::string& csvFile, bool dryRun) {
+    Image image;
+    if (Status opened = image.Open(path); !opened) {
+        return Report(io, opened);
+    }
+    const Result<std::string> text = ReadTextFile(csvFile);
+    if (!text) {
+        return Report(io, text.status());
+    }
+    ImportRows input = ReadImportRows(text.value());
+    if (!input.errors.empty()) {
+        for (const LineError& error : input.errors) {
+            io.err << csvFile << ":" << error.line << ": " << error.message << "\n";
+        }
+        io.err << csvFile << ": " << Counted(static_cast<int>(input.errors.size()), "error")
+               << "; nothing written to " << path << "\n";
+        return ExitFailure;
+    }
+
+    std::vector<ImportRow>& rows = input.rows;
+    std::stable_sort(rows.begin(), rows.end(), [](const ImportRow& a, const ImportRow& b) {
+        return std::make_pair(a.id.character, a.id.levelIndex) < std::make_pair(b.id.character, b.id.levelIndex);
+    });
+    std::vector<RecordId> ids;
+    for (const ImportRow& row : rows) {
+        ids.push_back(row.id);
+    }
+    if (Status inside = image.CheckInside(ids); !inside) {
+        return Report(io, inside);
+    }
+
+    // Compare everything first, so that a failed read leaves the image untouched.
+    int changed = 0;
+    for (const ImportRow& row : rows) {
+        const Result<RecordBytes> stored = image.ReadRecordBytes(row.id);
+        if (!stored) {
+            return Report(io, stored.status());
+        }
+        const RecordBytes wanted = EncodeRecord(row.id.character, row.record);
+        if (stored.value() != wanted) {
+            ++changed;
+            if (dryRun) {
+                io.out << RecordName(row.id) << ": " << DescribeChanges(stored.value(), wanted) << "\n";
+            }
+        }
+    }
+    if (dryRun) {
+        io.out << Counted(changed, "record") << " would change; nothing written.\n";
+        return ExitOk;
+    }
+
+    // The seven writes of WriteLevelRecord for each row, and one flush at the
+    // end instead of one per record: a whole table is written in a blink.
+    for (const ImportRow& row : rows) {
+        LevelRecord stored = row.record;
+        if (!TableOf(row.id.character).HasMP) {
+            stored.MP = 0;
+        }
+        const Status written =
+            WriteLevelRecordFields(image.File(), RecordOffset(row.id.character, row.id.levelIndex), stored);
+        if (!written) {
+            return Report(io, Status::Fail(csvFile + ":" + std::to_string(row.line) + ": " + RecordName(row.id) +
+                                           ": " + written.message()));
+        }
+    }
+    if (Status flushed = image.File().Flush(); !flushed) {
+        return Report(io, flushed);
+    }
+    io.out << Counted(changed, "record") << " changed.\n";
+    return ExitOk;
+}
+
+int Max(const Streams& io, const std::string& path, std::optional<CharacterId> character) {
+    Image image;
+    if (Status opened = image.Open(path); !opened) {
+        return Report(io, opened);
+    }
+    if (Status inside = image.CheckInside(character ? RecordsOf(*character) : AllRecords()); !inside) {
+        return Report(io, inside);
+    }
+    const ProgressCallback noProgress = [] {};
+    Result<MaxOutcome> outcome = MaxOutcome::Completed;
+    if (!character) {
+        outcome = MaxAll(image.File(), noProgress);
+    } else if (*character == CharacterId::Hero) {
+        outcome = MaxHero(image.File(), noProgress);
+    } else if (*character == CharacterId::Sprite) {
+        outcome = MaxSprite(image.File(), noProgress);
+    } else {
+        outcome = MaxGirl(image.File(), noProgress);
+    }
+    if (!outcome || outcome.value() != MaxOutcome::Completed) {
+        return Report(io, outcome ? image.Fail("maximizing was interrupted") : outcome.status());
+    }
+    if (character) {
+        io.out << CharacterName(*character) << ": all " << LevelCount << " levels maximized.\n";
+    } else {
+        io.out << "Hero, Sprite and Girl: all " << 3 * LevelCount << " levels maximized.\n";
+    }
+    return ExitOk;
+}
+
+int Diff(const Streams& io, const std::string& pathA, const std::string& pathB, const std::string& ipsFile) {
+    Image a;
+    Image b;
+    for (auto [image, path] : {std::make_pair(&a, &pathA), std::make_pair(&b, &pathB)}) {
+        if (Status opened = image->Open(*path); !opened) {
+            return Report(io, opened);
+        }
+        if (Status inside = image->CheckInside(AllRecords()); !inside) {
+            return Report(io, inside);
+        }
+    }
+    std::ostringstream differences;
+    for (const RecordId& id : AllRecords()) {
+        const Result<RecordBytes> before = a.ReadRecordBytes(id);
+        const Result<RecordBytes> after = b.ReadRecordBytes(id);
+        if (!before || !after) {
+            return Report(io, before ? after.status() : before.status());
+        }
+        if (before.value() != after.value()) {
+            differences << RecordName(id) << ": " << DescribeChanges(before.value(), after.value()) << "\n";
+        }
+    }
+    if (!ipsFile.empty()) {
+        const auto tablesA = a.ReadRange(LevelTablesBegin, LevelTablesEnd - LevelTablesBegin);
+        const auto tablesB = b.ReadRange(LevelTablesBegin, LevelTablesEnd - LevelTablesBegin);
+        if (!tablesA || !tablesB) {
+            return Report(io, tablesA ? tablesB.status() : tablesA.status());
+        }
+        if (Status distinct = CheckNotSameFile(ipsFile, {pathA, pathB}); !distinct) {
+            return Report(io, distinct);
+        }
+        const std::vector<std::uint8_t> patch = MakeIpsPatch(LevelTablesBegin, tablesA.value(), tablesB.value());
+        if (Status written = WriteFile(ipsFile, std::string(patch.begin(), patch.end())); !written) {
+            return Report(io, written);
+        }
+    }
+    io.out << differences.str();
+    return ExitOk;
+}
+
+int Check(const Streams& io, const std::string& path, bool fixChecksum) {
+    Image image;
+    if (Status opened = image.Open(path); !opened) {
+        return Report(io, opened);
+    }
+    io.out << "Size: " << image.Size() << " bytes, accepted by the size check\n";
+    if (image.Size() < ChecksumOffset + 2) {
+        io.out << "Header: none, the image ends before " << Hex(ChecksumOffset + 2, 4) << "\n";
+        return fixChecksum ? Report(io, image.Fail("has no internal header whose checksum could be fixed"))
+                           : ExitOk;
+    }
+    Result<std::vector<std::uint8_t>> bytes = image.ReadRange(0, image.Size());
+    if (!bytes) {
+        return Report(io, bytes.status());
+    }
+    std::vector<std::uint8_t>& content = bytes.value();
+    const std::uint8_t mapMode = content[HeaderMapModeOffset];
+    const std::uint8_t romSize = content[HeaderROMSizeOffset];
+    io.out << "Title: \"" << Printable(content, HeaderOffset, HeaderTitleLength) << "\"\n"
+           << "Map mode: " << Hex(mapMode, 2) << " (" << MapModeName(mapMode) << ")\n"
+           << "ROM size: " << Hex(romSize, 2) << " (" << RomSizeName(romSize) << ")\n";
+
+    if (image.Size() != HiROMImageSize) {
+        io.out << "Checksum: not checked; the rule is for a 2 MiB image\n";
+        return fixChecksum ? Report(io, image.Fail("the checksum can only be fixed in a 2 MiB image"))
+                           : ExitOk;
+    }
+    const auto word = [&](std::uint32_t offset) { return unsigned(content[offset] | (content[offset + 1] << 8)); };
+    const unsigned stored = word(ChecksumOffset);
+    const unsigned complement = word(ChecksumComplementOffset);
+    const unsigned sum = ImageChecksum(content);
+    const bool valid = stored == sum && complement == (sum ^ 0xFFFF);
+    io.out << "Checksum: " << Hex(stored, 4) << ", complement " << Hex(complement, 4);
+    if (valid) {
+        io.out << ": valid\n";
+    } else {
+        io.out << ": invalid, the image sums to " << Hex(sum, 4) << "\n";
+    }
+    if (!fixChecksum) {
+        return ExitOk;
+    }
+    if (valid) {
+        io.out << "The checksum is valid already; nothing written.\n";
+        return ExitOk;
+    }
+    StoreChecksum(content);
+    const std::vector<std::uint8_t> checksumBytes(content.begin() + ChecksumComplementOffset,
+                                                  content.begin() + ChecksumOffset + 2);
+    Status written = image.File().WriteAt(ChecksumComplementOffset, checksumBytes);
+    if (written) {
+        written = image.File().Flush();
+    }
+    if (!written) {
+        return Report(io, written);
+    }
+    io.out << "Checksum fixed: " << Hex(sum, 4) << ", complement " << Hex(sum ^ 0xFFFF, 4) << " written at "
+           << Hex(ChecksumComplementOffset, 4) << ".\n";
+    return ExitOk;
+}
+
+}  // namespace thornwake::cli

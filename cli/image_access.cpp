@@ -1,0 +1,145 @@
+#include "image_access.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace thornwake::cli {
+namespace {
+
+std::string Hex(std::uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
+    return text;
+}
+
+int FieldValue(const RecordBytes& bytes, const StatFieldInfo& info) {
+    if (info.field == StatField::HP) {
+        return static_cast<std::int16_t>(bytes[0] | (bytes[1] << 8));
+    }
+    return bytes[static_cast<std::size_t>(info.recordOffset)];
+}
+
+}  // namespace
+
+std::string RecordName(const RecordId& id) {
+    return std::string(CharacterName(id.character)) + " level " + std::to_string(id.levelIndex + 1);
+}
+
+std::vector<RecordId> RecordsOf(CharacterId character) {
+    std::vector<RecordId> records;
+    for (int i = 0; i < LevelCount; ++i) {
+        records.push_back({character, i});
+    }
+    return records;
+}
+
+std::vector<RecordId> AllRecords() {
+    std::vector<RecordId> records;
+    for (CharacterId character : AllCharacters) {
+        const auto some = RecordsOf(character);
+        records.insert(records.end(), some.begin(), some.end());
+    }
+    return records;
+}
+
+Status Image::Fail(const std::string& message) const {
+    return Status::Fail(path_ + ": " + message);
+}
+
+Status Image::Open(const std::string& path) {
+    path_ = path;
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) {
+        return Fail("no such file");
+    }
+    if (std::filesystem::is_directory(status)) {
+        return Fail("is a directory, not an image file");
+    }
+    if (Status opened = file_.Open(path); !opened) {
+        return opened;
+    }
+    const Result<SizeCheck> verdict = file_.LoadROMFileSize(path);
+    if (!verdict) {
+        return verdict.status();
+    }
+    if (verdict.value() == SizeCheck::Refused) {
+        return Fail(RefusedROMMessage);
+    }
+    const Result<std::uint64_t> size = file_.Size();
+    if (!size) {
+        return size.status();
+    }
+    size_ = size.value();
+    return Status::Ok();
+}
+
+Status Image::CheckInside(const std::vector<RecordId>& records) const {
+    for (const RecordId& id : records) {
+        const std::uint64_t offset = RecordOffset(id.character, id.levelIndex);
+        if (offset + LevelRecordSize > size_) {
+            return Fail(RecordName(id) + " (bytes " + Hex(offset) + " to " +
+                        Hex(offset + LevelRecordSize - 1) + ") lies beyond the end of the image, which has " +
+                        std::to_string(size_) + " bytes");
+        }
+    }
+    return Status::Ok();
+}
+
+Result<std::vector<std::uint8_t>> Image::ReadRange(std::uint64_t offset, std::size_t count) const {
+    return file_.ReadAt(offset, count);
+}
+
+Result<RecordBytes> Image::ReadRecordBytes(const RecordId& id) const {
+    const Result<std::vector<std::uint8_t>> bytes =
+        file_.ReadAt(RecordOffset(id.character, id.levelIndex), LevelRecordSize);
+    if (!bytes) {
+        return Status::Fail(RecordName(id) + ": " + bytes.message());
+    }
+    RecordBytes record{};
+    std::copy(bytes.value().begin(), bytes.value().end(), record.begin());
+    return record;
+}
+
+Result<LevelRecord> Image::ReadRecord(const RecordId& id) const {
+    Result<LevelRecord> record = ReadLevelRecord(file_, id.character, id.levelIndex);
+    if (!record) {
+        return Status::Fail(RecordName(id) + ": " + record.message());
+    }
+    return record;
+}
+
+RecordBytes EncodeRecord(CharacterId character, const LevelRecord& record) {
+    const auto hp = static_cast<std::uint16_t>(record.HP);
+    const std::uint8_t mp = TableOf(character).HasMP ? record.MP : 0;
+    return {static_cast<std::uint8_t>(hp & 0xFF), static_cast<std::uint8_t>(hp >> 8), mp, record.STR,
+            record.AGI, record.CON, record.INTL, record.WIS};
+}
+
+std::string DescribeChanges(const RecordBytes& before, const RecordBytes& after) {
+    std::string text;
+    for (const StatFieldInfo& info : StatFields) {
+        const int from = FieldValue(before, info);
+        const int to = FieldValue(after, info);
+        if (from != to) {
+            if (!text.empty()) {
+                text += ", ";
+            }
+            text += std::string(info.name) + " " + std::to_string(from) + " -> " + std::to_string(to);
+        }
+    }
+    return text;
+}
+
+Status CheckNotSameFile(const std::string& output, const std::vector<std::string>& inputs) {
+    for (const std::string& input : inputs) {
+        std::error_code error;
+        if (std::filesystem::equivalent(output, input, error)) {
+            return Status::Fail(output + ": is " + input + " itself; choose another output file");
+        }
+    }
+    return Status::Ok();
+}
+
+}  // namespace thornwake::cli

@@ -1,0 +1,75 @@
+#pragma once
+// Opening an image for the command-line companion, and what its commands need
+// of the level records beyond the record operations: their raw bytes, whether
+// a record lies inside a short image, and a field-by-field account of changes.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "level_tables.h"
+#include "rom_file.h"
+#include "status.h"
+
+namespace thornwake::cli {
+
+// Exit statuses of every subcommand.
+constexpr int ExitOk = 0;
+constexpr int ExitFailure = 1;  // a refused image, a bad input file, a failed read or write
+constexpr int ExitUsage = 2;
+
+struct RecordId {
+    CharacterId character;
+    int levelIndex;  // 0..98
+};
+
+// "Hero level 5"
+std::string RecordName(const RecordId& id);
+
+// Every record of one character, or of all three in the order of presentation.
+std::vector<RecordId> RecordsOf(CharacterId character);
+std::vector<RecordId> AllRecords();
+
+using RecordBytes = std::array<std::uint8_t, LevelRecordSize>;
+
+// An existing image, opened for reading and writing, that passed the size
+// check. Messages of failures start with the path.
+class Image {
+public:
+    // Unlike RomFile::Open this never creates a file: a missing image is an
+    // error. A refused size fails with the editor's message.
+    Status Open(const std::string& path);
+
+    // Fails naming the first record that does not lie wholly inside the image.
+    Status CheckInside(const std::vector<RecordId>& records) const;
+
+    Result<RecordBytes> ReadRecordBytes(const RecordId& id) const;
+    Result<LevelRecord> ReadRecord(const RecordId& id) const;
+    Result<std::vector<std::uint8_t>> ReadRange(std::uint64_t offset, std::size_t count) const;
+
+    // "PATH: message", the form of every message about this image.
+    Status Fail(const std::string& message) const;
+
+    RomFile& File() { return file_; }
+    const std::string& Path() const { return path_; }
+    std::uint64_t Size() const { return size_; }
+
+private:
+    RomFile file_;
+    std::string path_;
+    std::uint64_t size_ = 0;
+};
+
+// The bytes WriteLevelRecord stores for `record`: the Hero's MP byte is 0.
+RecordBytes EncodeRecord(CharacterId character, const LevelRecord& record);
+
+// "HP 120 -> 130, Strength 10 -> 12": the fields whose stored bytes differ,
+// in record order. Empty when the bytes are equal.
+std::string DescribeChanges(const RecordBytes& before, const RecordBytes& after);
+
+// Refuses to write `output` over one of `inputs` (an export over the image it
+// reads, a patch over an image it compares).
+Status CheckNotSameFile(const std::string& output, const std::vector<std::string>& inputs);
+
+}  // namespace thornwake::cli

@@ -1,0 +1,110 @@
+#include "levels_cli.h"
+
+#include <exception>
+#include <map>
+#include <ostream>
+
+#include <CLI/CLI.hpp>
+
+#include "commands.h"
+#include "image_access.h"
+#include "level_csv.h"
+
+namespace thornwake::cli {
+namespace {
+
+std::optional<CharacterId> ParsedCharacter(const std::string& key) {
+    return key.empty() ? std::nullopt : CharacterFromKey(key);
+}
+
+}  // namespace
+
+int RunLevelsCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    CLI::App app{"Batch work on the character level tables of a Thornwake ROM image.\n"
+                 "Every command first applies the editor's size check to the image.",
+                 "thornwake-levels"};
+    app.set_version_flag("--version", "thornwake-levels " THORNWAKE_VERSION_TEXT);
+    app.require_subcommand(1);
+    const auto characterNames = std::vector<std::string>{"hero", "sprite", "girl"};
+
+    std::string image;
+    std::string character;
+
+    CLI::App* show = app.add_subcommand("show", "Print the level tables as aligned text.");
+    show->add_option("IMAGE", image, "ROM image file")->required();
+    show->add_option("--character", character, "Only this character: hero, sprite or girl")
+        ->check(CLI::IsMember(characterNames, CLI::ignore_case));
+
+    std::string format = "csv";
+    std::string outputFile;
+    CLI::App* exportCmd = app.add_subcommand("export", "Write every level record of the three characters.");
+    exportCmd->add_option("IMAGE", image, "ROM image file")->required();
+    exportCmd->add_option("--format", format, "csv (default) or json")
+        ->check(CLI::IsMember({"csv", "json"}, CLI::ignore_case));
+    exportCmd->add_option("-o,--output", outputFile, "Write to this file instead of standard output");
+
+    std::string csvFile;
+    bool dryRun = false;
+    CLI::App* importCmd = app.add_subcommand(
+        "import", "Write the records of a CSV file (any rows, any order) into the image.\n"
+                  "Every row is checked first; if one is bad, nothing is written.");
+    importCmd->add_option("IMAGE", image, "ROM image file")->required();
+    importCmd->add_option("FILE", csvFile, "CSV file with the header row of an export")->required();
+    importCmd->add_flag("--dry-run", dryRun, "Print what would change, level by level, and write nothing");
+
+    std::string target;
+    CLI::App* max = app.add_subcommand("max", "Raise every level of a character, or of all three, to the maximum:\n"
+                                              "HP 999, MP 99 (the Hero none), every other stat 99.");
+    max->add_option("IMAGE", image, "ROM image file")->required();
+    max->add_option("CHARACTER", target, "hero, sprite, girl or all")
+        ->required()
+        ->check(CLI::IsMember({"hero", "sprite", "girl", "all"}, CLI::ignore_case));
+
+    std::string imageB;
+    std::string ipsFile;
+    CLI::App* diff = app.add_subcommand("diff", "Print the levels whose records differ, field by field.");
+    diff->add_option("IMAGE_A", image, "ROM image file")->required();
+    diff->add_option("IMAGE_B", imageB, "ROM image file")->required();
+    diff->add_option("--ips", ipsFile, "Also write an IPS patch that turns A's level tables into B's");
+
+    bool fixChecksum = false;
+    CLI::App* check = app.add_subcommand(
+        "check", "Print the size check's verdict, the internal header and whether its checksum is valid.");
+    check->add_option("IMAGE", image, "ROM image file")->required();
+    check->add_flag("--fix-checksum", fixChecksum, "Rewrite the four checksum bytes, and nothing else");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& e) {  // --help, --version
+        return app.exit(e, out, err);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e, out, err);
+        return ExitUsage;
+    }
+
+    const Streams io{out, err};
+    try {
+        if (show->parsed()) {
+            return Show(io, image, ParsedCharacter(character));
+        }
+        if (exportCmd->parsed()) {
+            return Export(io, image, CLI::detail::to_lower(format) == "json" ? ExportFormat::Json : ExportFormat::Csv,
+                          outputFile);
+        }
+        if (importCmd->parsed()) {
+            return Import(io, image, csvFile, dryRun);
+        }
+        if (max->parsed()) {
+            return Max(io, image, ParsedCharacter(CLI::detail::to_lower(target) == "all" ? "" : target));
+        }
+        if (diff->parsed()) {
+            return Diff(io, image, imageB, ipsFile);
+        }
+        return Check(io, image, fixChecksum);
+    } catch (const std::exception& e) {
+        err << "thornwake-levels: " << e.what() << "\n";
+        return ExitFailure;
+    }
+}
+
+}  // namespace thornwake::cli
