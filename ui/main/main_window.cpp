@@ -1,0 +1,433 @@
+#include "main/main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QIcon>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QUrl>
+
+#include "about/about.h"
+#include "desktop.h"
+#include "main/character_panel.h"
+#include "main/fonts.h"
+#include "main/pause.h"
+#include "main/rom_file_dialog.h"
+#include "main/twips.h"
+#include "program_info.h"
+
+namespace thornwake {
+
+QString StartupCaption() { return QStringLiteral("Thornwake Level Stat Editor"); }
+
+QString VersionedCaption() {
+    return QStringLiteral("Thornwake Level & Stat Editor (v") + VersionText() + QLatin1Char(')');
+}
+
+// One command of the Features menu.
+struct MaximizeCommand {
+    const char* item;
+    const char* caption;
+    Qt::Key key;
+    const char* question;
+    const char* doneTitle;
+    const char* doneText;
+    Result<MaxOutcome> (*operation)(RomFile&, const ProgressCallback&);
+};
+
+namespace {
+
+constexpr double FlashStep = 0.25;  // seconds; the flash is five of them
+constexpr int RefusedImageExitCode = 1;
+
+const char* const ConfirmTitle = "Are you sure about that?";
+
+#define THORNWAKE_MAXED_STATS "99 Strength, 99 Agility, 99 Constitution, 99 Intelligence and 99 Wisdom."
+
+// In menu order.
+const std::array<MaximizeCommand, 4> MaximizeCommands = {{
+    {"mnuMaxHero", "Maximize Hero's Level Stats", Qt::Key_F6,
+     "Are you sure you want to Maximize the Hero's stats?  This cannot be undone!", "Max'd the Hero!",
+     "All 99 of the Hero's Level Stats are set to 999 HP and " THORNWAKE_MAXED_STATS, &MaxHero},
+    {"mnuMaxSprite", "Maximize Sprite's Level Stats", Qt::Key_F7,
+     "Are you sure you want to Maximize the Sprite's stats?  This cannot be undone!",
+     "Max'd the Sprite!",
+     "All 99 of the Sprite's Level Stats are set to 999 HP and " THORNWAKE_MAXED_STATS, &MaxSprite},
+    {"mnuMaxGirl", "Maximize Girl's Level Stats", Qt::Key_F8,
+     "Are you sure you want to Maximize the Girl's stats?  This cannot be undone!", "Max'd the Girl!",
+     "All 99 of the Girl's Level Stats are set to 999 HP / 99 MP and " THORNWAKE_MAXED_STATS,
+     &MaxGirl},
+    {"mnuMaxAll", "Maximize Everyone's Level Stats", Qt::Key_F9,
+     "Are you sure you want to Maximize everyone's stats?  This cannot be undone!", "Max'd them all!",
+     "All 99 of each of the character's Level Stats are set to 999 HP / 99 MP and " THORNWAKE_MAXED_STATS,
+     &MaxAll},
+}};
+
+QString TabKey(CharacterId character) {
+    return QString::fromLatin1(CharacterName(character)) + QStringLiteral("LVLs");
+}
+
+}  // namespace
+
+#undef THORNWAKE_MAXED_STATS
+
+Main::Main(Desktop& desktop, QWidget* parent) : QMainWindow(parent), desktop_(desktop) {
+    setObjectName(QStringLiteral("Main"));
+    setWindowTitle(StartupCaption());
+    // A close box, but no minimize or maximize box.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFont(ProgramFont(8.25));
+
+    QIcon icon;
+    for (const char* file : {":/icons/thornwake.png", ":/icons/thornwake-32.png", ":/icons/thornwake-48.png"}) {
+        if (QFile::exists(QString::fromLatin1(file))) icon.addFile(QString::fromLatin1(file));
+    }
+    if (!icon.isNull()) setWindowIcon(icon);
+
+    buildMenus();
+    buildControls();
+    setFocusOrder();
+    // Fixed size: the client area below the menu bar is 353 x 360 pixels.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    LoadLevels();
+    CloseROM();
+    // Until the first Open or Close ROM the caption carries no version.
+    setWindowTitle(StartupCaption());
+    quit_->setFocus();
+}
+
+Main::~Main() = default;
+
+void Main::buildMenus() {
+    auto addItem = [](QMenu* menu, const char* name, const QString& caption, const QKeySequence& keys) {
+        QAction* item = menu->addAction(caption);
+        item->setObjectName(QString::fromLatin1(name));
+        item->setShortcut(keys);
+        return item;
+    };
+    auto addSeparator = [](QMenu* menu, const char* name) {
+        menu->addSeparator()->setObjectName(QString::fromLatin1(name));
+    };
+    auto addMenu = [this](const char* name, const QString& caption) {
+        QMenu* menu = menuBar()->addMenu(caption);
+        menu->setObjectName(QString::fromLatin1(name));
+        menu->setFont(font());
+        return menu;
+    };
+    menuBar()->setObjectName(QStringLiteral("MenuBar"));
+
+    QMenu* file = addMenu("mnuFile", QStringLiteral("&File"));
+    QAction* open = addItem(file, "mnuOpen", QStringLiteral("&Open ROM"), QKeySequence(Qt::CTRL | Qt::Key_O));
+    addSeparator(file, "nmuSep1");
+    mnuClose_ = addItem(file, "mnuClose", QStringLiteral("&Close ROM"), QKeySequence(Qt::CTRL | Qt::Key_U));
+    addSeparator(file, "mnuSep2");
+    QAction* quit = addItem(file, "mnuQuit", QStringLiteral("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(open, &QAction::triggered, this, &Main::LoadROM);
+    connect(mnuClose_, &QAction::triggered, this, &Main::CloseROM);
+    connect(quit, &QAction::triggered, this, &Main::Quit);
+
+    QMenu* features = addMenu("mnuFeatures", QStringLiteral("Fea&tures"));
+    for (std::size_t i = 0; i < MaximizeCommands.size(); ++i) {
+        const MaximizeCommand& command = MaximizeCommands[i];
+        if (i == 3) addSeparator(features, "mnuSep3");
+        maximizeItems_[i] = addItem(features, command.item, QString::fromLatin1(command.caption),
+                                    QKeySequence(command.key));
+        connect(maximizeItems_[i], &QAction::triggered, this, [this, &command] { RunMaximize(command); });
+    }
+
+    QMenu* help = addMenu("mnuHelp", QStringLiteral("&Help"));
+    QAction* www = addItem(help, "mnuWWW", QStringLiteral("Visit ") + QString::fromLatin1(WebPageHost),
+                           QKeySequence(Qt::Key_F12));
+    addSeparator(help, "mnuSep4");
+    QAction* about = addItem(help, "mnuAbout", QStringLiteral("&About"), QKeySequence(Qt::Key_F1));
+    connect(www, &QAction::triggered, this, [this] {
+        if (!ended_) desktop_.openUrl(QUrl(QString::fromLatin1(WebPageAddress)));
+    });
+    connect(about, &QAction::triggered, this, [this] {
+        if (!ended_) ShowAbout(desktop_, this);
+    });
+}
+
+void Main::buildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    client->setFixedSize(Px(5295), Px(5400));
+    setCentralWidget(client);
+
+    // The tab strip only chooses a panel; the panels lie in front of it as
+    // separate frames, since the shown panel need not follow the selected tab.
+    tabs_ = new QTabWidget(client);
+    tabs_->setObjectName(QStringLiteral("SelectLevelsTAB"));
+    tabs_->setGeometry(TwipsRect(90, 60, 5085, 4815));
+    for (CharacterId character : AllCharacters) {
+        const QString who = QString::fromLatin1(CharacterName(character));
+        const int index = tabs_->addTab(new QWidget(tabs_), who + QStringLiteral("'s Levels"));
+        tabs_->tabBar()->setTabData(index, TabKey(character));
+    }
+    connect(tabs_, &QTabWidget::currentChanged, this, &Main::SelectLevelsTAB_Click);
+
+    // Back to front: Hero, Sprite, Girl.
+    for (CharacterId character : AllCharacters) {
+        auto* characterPanel = new CharacterPanel(character, client);
+        characterPanel->setGeometry(TwipsRect(210, 540, 4845, 4185));
+        panels_[static_cast<std::size_t>(character)] = characterPanel;
+        connect(characterPanel->levelList(), &QListWidget::currentRowChanged, this,
+                [this, character] { LevelChosen(character); });
+        connect(characterPanel->levelList(), &LevelList::selectedEntryClicked, this,
+                [this, character] { LevelChosen(character); });
+        connect(characterPanel->saveButton(), &QPushButton::clicked, this,
+                [this, character] { SaveLV(character); });
+    }
+
+    quit_ = new QPushButton(QStringLiteral("&Quit"), client);
+    quit_->setObjectName(QStringLiteral("QuitCMD"));
+    quit_->setGeometry(TwipsRect(3630, 4980, 1545, 315));
+    quit_->setAutoDefault(false);
+    connect(quit_, &QPushButton::clicked, this, &Main::Quit);
+
+    auto* infoImage = new QLabel(client);
+    infoImage->setObjectName(QStringLiteral("InfoIMG"));
+    infoImage->setGeometry(TwipsRect(90, 5010, 240, 240));
+    infoImage->setPixmap(QPixmap(QStringLiteral(":/icons/info.png")));
+
+    auto* info = new QLabel(QStringLiteral("Info goes here!!!"), client);
+    info->setObjectName(QStringLiteral("InfoLBL"));
+    info->setGeometry(TwipsRect(420, 5010, 3135, 255));
+    info->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void Main::setFocusOrder() {
+    QList<QWidget*> chain;
+    for (CharacterPanel* characterPanel : panels_) chain += characterPanel->focusChain();
+    chain << quit_ << tabs_;
+    for (qsizetype i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
+}
+
+CharacterPanel& Main::panel(CharacterId character) const {
+    return *panels_[static_cast<std::size_t>(character)];
+}
+
+void Main::showPanel(CharacterId shown) {
+    for (CharacterId character : AllCharacters) panel(character).setVisible(character == shown);
+}
+
+void Main::setRomCommandsEnabled(bool enabled) {
+    mnuClose_->setEnabled(enabled);
+    for (QAction* item : maximizeItems_) item->setEnabled(enabled);
+}
+
+// ---- File menu -------------------------------------------------------------
+
+void Main::CloseROM() {
+    if (ended_) return;
+    setWindowTitle(VersionedCaption());
+    rom_.Close();
+    setRomCommandsEnabled(false);
+    tabs_->setEnabled(false);
+    for (CharacterId character : AllCharacters) {
+        panel(character).hide();
+        panel(character).setEditingEnabled(false);
+    }
+}
+
+void Main::LoadROM() {
+    if (ended_) return;
+    CloseROM();
+    setWindowTitle(VersionedCaption());
+
+    const OpenFileRequest request{RomFileFilters(), PreselectedRomFilter, dlgFileName_};
+    const QString chosen = desktop_.chooseFileToOpen(this, request);
+    if (ended_) return;
+    // A cancel opens the file of the last completed use again.
+    if (!chosen.isEmpty()) dlgFileName_ = chosen;
+    const QString path = dlgFileName_;
+    if (path.isEmpty()) return;  // nothing chosen yet: stay closed
+
+    const std::string localPath = QFile::encodeName(path).toStdString();
+    if (Status opened = rom_.Open(localPath); !opened) {
+        warn(QStringLiteral("Cannot Open ROM"), QString::fromStdString(opened.message()));
+        return;
+    }
+    const Result<SizeCheck> size = rom_.LoadROMFileSize(localPath);
+    if (!size) {
+        rom_.Close();
+        warn(QStringLiteral("Cannot Open ROM"), QString::fromStdString(size.message()));
+        return;
+    }
+    if (size.value() == SizeCheck::Refused) {
+        desktop_.showMessage(this, QMessageBox::Warning, QString::fromLatin1(RefusedROMTitle),
+                             QString::fromLatin1(RefusedROMMessage), QMessageBox::Ok, QMessageBox::Ok);
+        endProgram(RefusedImageExitCode);
+        return;
+    }
+
+    setRomCommandsEnabled(true);
+    for (CharacterId character : AllCharacters) panel(character).setEditingEnabled(true);
+    tabs_->setEnabled(true);
+    {
+        // The program's own choice of tab is not the user's click.
+        const QSignalBlocker quiet(tabs_);
+        tabs_->setCurrentIndex(static_cast<int>(CharacterId::Hero));
+    }
+    showPanel(CharacterId::Hero);
+    CharacterPanel& hero = panel(CharacterId::Hero);
+    hero.saveButton()->setEnabled(false);
+    {
+        const QSignalBlocker quiet(hero.levelList());
+        hero.levelList()->setCurrentRow(0);
+    }
+    // Level 1 is read afresh even when it was selected already.
+    LevelChosen(CharacterId::Hero);
+}
+
+void Main::Quit() { endProgram(0); }
+
+void Main::closeEvent(QCloseEvent* event) {
+    Quit();
+    event->accept();
+}
+
+void Main::endProgram(int exitCode) {
+    if (ended_) return;
+    ended_ = true;
+    rom_.Close();
+    desktop_.endProgram(exitCode);
+}
+
+void Main::warn(const QString& title, const QString& text) {
+    desktop_.showMessage(this, QMessageBox::Warning, title, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+// ---- Level lists and stat fields ------------------------------------------
+
+void Main::LoadLevels() {
+    for (CharacterPanel* characterPanel : panels_) {
+        for (int level = 1; level <= LevelCount; ++level) {
+            characterPanel->levelList()->addItem(QStringLiteral("Level %1").arg(level));
+            QCoreApplication::processEvents();
+        }
+    }
+}
+
+bool Main::LoadLV(CharacterId character) {
+    if (ended_) return false;
+    CharacterPanel& shown = panel(character);
+    const int level = shown.levelList()->currentRow();
+    if (level < 0) return false;
+    const Result<LevelRecord> record = ReadLevelRecord(rom_, character, level);
+    if (!record) {
+        warn(QStringLiteral("Cannot Read Level"),
+             QStringLiteral("Level %1 of the %2 could not be read.\n\n%3")
+                 .arg(level + 1)
+                 .arg(QString::fromLatin1(CharacterName(character)),
+                      QString::fromStdString(record.message())));
+        return false;
+    }
+    shown.showRecord(record.value());
+    return true;
+}
+
+void Main::LevelChosen(CharacterId character) {
+    // The fields may still hold another level's values after a failed read;
+    // saving them would write them into the selected level.
+    const bool loaded = LoadLV(character);
+    if (!ended_) panel(character).saveButton()->setEnabled(loaded);
+}
+
+void Main::SaveLV(CharacterId character) {
+    if (ended_) return;
+    CharacterPanel& shown = panel(character);
+    const int level = shown.levelList()->currentRow();
+    if (level < 0) return;
+
+    LevelRecord record;
+    if (const auto error = shown.readRecord(record)) {
+        const StatFieldInfo& info = InfoOf(error->field);
+        warn(QStringLiteral("Cannot Save Level"),
+             QStringLiteral("%1 must be a whole number from %2 to %3.")
+                 .arg(QString::fromLatin1(info.name))
+                 .arg(info.minimum)
+                 .arg(info.maximum));
+        if (QLineEdit* field = shown.field(error->field)) {
+            field->setFocus();
+            field->selectAll();
+        }
+        return;
+    }
+    if (Status written = WriteLevelRecord(rom_, character, level, record); !written) {
+        warn(QStringLiteral("Cannot Save Level"),
+             QStringLiteral("Level %1 of the %2 could not be saved.\n\n%3")
+                 .arg(level + 1)
+                 .arg(QString::fromLatin1(CharacterName(character)),
+                      QString::fromStdString(written.message())));
+        return;
+    }
+    FlashSaveLabel(*shown.savedLabel());
+}
+
+void Main::FlashSaveLabel(QLabel& label) {
+    label.show();
+    for (int step = 1; step <= 5; ++step) {
+        Pause(FlashStep);
+        if (ended_) break;
+        label.setVisible(step % 2 == 0);
+    }
+    label.hide();
+}
+
+// ---- Tabs ------------------------------------------------------------------
+
+void Main::SelectLevelsTAB_Click() {
+    if (ended_) return;
+    const QString key = tabs_->tabBar()->tabData(tabs_->currentIndex()).toString();
+    for (CharacterId character : AllCharacters) {
+        if (key == TabKey(character)) {
+            showPanel(character);
+            panel(character).saveButton()->setEnabled(false);
+            return;
+        }
+    }
+}
+
+// ---- Features menu ---------------------------------------------------------
+
+void Main::mnuMaxHero_Click() { RunMaximize(MaximizeCommands[0]); }
+void Main::mnuMaxSprite_Click() { RunMaximize(MaximizeCommands[1]); }
+void Main::mnuMaxGirl_Click() { RunMaximize(MaximizeCommands[2]); }
+void Main::mnuMaxAll_Click() { RunMaximize(MaximizeCommands[3]); }
+
+void Main::RunMaximize(const MaximizeCommand& command) {
+    if (ended_) return;
+    const auto answer = desktop_.showMessage(
+        this, QMessageBox::Question, QString::fromLatin1(ConfirmTitle),
+        QString::fromLatin1(command.question), QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (ended_ || answer != QMessageBox::Yes) return;
+
+    // Commands chosen meanwhile run in between the records. Closing or
+    // reopening the image stops the operation before its next write.
+    const Result<MaxOutcome> outcome =
+        command.operation(rom_, [] { QCoreApplication::processEvents(); });
+    if (ended_) return;
+    if (!outcome) {
+        warn(QStringLiteral("Cannot Maximize"),
+             QString::fromStdString(outcome.message()) +
+                 QStringLiteral("\n\nThe levels written before this keep their new stats."));
+        return;
+    }
+    if (outcome.value() == MaxOutcome::Interrupted) return;
+    desktop_.showMessage(this, QMessageBox::Information, QString::fromLatin1(command.doneTitle),
+                         QString::fromLatin1(command.doneText), QMessageBox::Ok, QMessageBox::Ok);
+}
+
+}  // namespace thornwake

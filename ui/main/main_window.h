@@ -1,0 +1,96 @@
+#pragma once
+// The editor's main window: the ROM file commands, the three character panels
+// with their level lists and stat fields, the tabs and the maximize commands.
+
+#include <QMainWindow>
+#include <QString>
+
+#include <array>
+
+#include "level_tables.h"
+#include "maximize.h"
+#include "rom_file.h"
+
+class QAction;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+
+namespace thornwake {
+
+class CharacterPanel;
+class Desktop;
+struct MaximizeCommand;
+
+// The captions the window shows before and after the first Open or Close ROM.
+QString StartupCaption();
+QString VersionedCaption();
+
+class Main : public QMainWindow {
+    Q_OBJECT
+public:
+    // `desktop` shows every dialog and message box and ends the program; it
+    // must outlive the window.
+    explicit Main(Desktop& desktop, QWidget* parent = nullptr);
+    ~Main() override;
+
+    // File menu.
+    void LoadROM();
+    void CloseROM();
+    void Quit();
+
+    // Level lists and stat fields.
+    void LoadLevels();
+    void LoadHeroLV() { LoadLV(CharacterId::Hero); }
+    void LoadSpriteLV() { LoadLV(CharacterId::Sprite); }
+    void LoadGirlLV() { LoadLV(CharacterId::Girl); }
+    void SaveHeroLV() { SaveLV(CharacterId::Hero); }
+    void SaveSpriteLV() { SaveLV(CharacterId::Sprite); }
+    void SaveGirlLV() { SaveLV(CharacterId::Girl); }
+    void FlashSaveLabel(QLabel& label);
+
+    void SelectLevelsTAB_Click();
+
+    // Features menu.
+    void mnuMaxHero_Click();
+    void mnuMaxSprite_Click();
+    void mnuMaxGirl_Click();
+    void mnuMaxAll_Click();
+
+    // True once the program was told to end; nothing runs after that.
+    bool hasEnded() const { return ended_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildControls();
+    void setFocusOrder();
+
+    CharacterPanel& panel(CharacterId character) const;
+    void showPanel(CharacterId character);
+    void setRomCommandsEnabled(bool enabled);
+
+    // Reads the selected level into the fields; false when nothing was read.
+    bool LoadLV(CharacterId character);
+    void LevelChosen(CharacterId character);
+    void SaveLV(CharacterId character);
+    void RunMaximize(const MaximizeCommand& command);
+
+    void warn(const QString& title, const QString& text);
+    void endProgram(int exitCode);
+
+    Desktop& desktop_;
+    RomFile rom_;
+    QString dlgFileName_;  // the file name of the last completed Open ROM dialog
+    bool ended_ = false;
+
+    QTabWidget* tabs_ = nullptr;
+    std::array<CharacterPanel*, 3> panels_{};
+    QPushButton* quit_ = nullptr;
+    QAction* mnuClose_ = nullptr;
+    std::array<QAction*, 4> maximizeItems_{};
+};
+
+}  // namespace thornwake
