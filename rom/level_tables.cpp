@@ -71,6 +71,9 @@ Result<LevelRecord> ReadLevelRecord(const RomFile& file, CharacterId character, 
 }
 
 Status WriteLevelRecordFields(RomFile& file, std::uint64_t offset, const LevelRecord& record) {
+    // A record that reaches past the end of the file is refused whole, before
+    // its first field is written.
+    if (Status s = file.CheckRange("write", offset, LevelRecordSize); !s) return s;
     const auto hp = static_cast<std::uint16_t>(record.HP);
     if (Status s = file.WriteAt(offset, {static_cast<std::uint8_t>(hp & 0xFF),
                                          static_cast<std::uint8_t>(hp >> 8)});
