@@ -76,15 +76,20 @@ Status Image::Open(const std::string& path) {
 }
 
 Status Image::CheckInside(const std::vector<RecordId>& records) const {
+    const RecordId* first = nullptr;  // the missing record nearest the end of the image
     for (const RecordId& id : records) {
         const std::uint64_t offset = RecordOffset(id.character, id.levelIndex);
-        if (offset + LevelRecordSize > size_) {
-            return Fail(RecordName(id) + " (bytes " + Hex(offset) + " to " +
-                        Hex(offset + LevelRecordSize - 1) + ") lies beyond the end of the image, which has " +
-                        std::to_string(size_) + " bytes");
+        if (offset + LevelRecordSize > size_ &&
+            (!first || offset < RecordOffset(first->character, first->levelIndex))) {
+            first = &id;
         }
     }
-    return Status::Ok();
+    if (!first) {
+        return Status::Ok();
+    }
+    const std::uint64_t offset = RecordOffset(first->character, first->levelIndex);
+    return Fail(RecordName(*first) + " (bytes " + Hex(offset) + " to " + Hex(offset + LevelRecordSize - 1) +
+                ") lies beyond the end of the image, which has " + std::to_string(size_) + " bytes");
 }
 
 Result<std::vector<std::uint8_t>> Image::ReadRange(std::uint64_t offset, std::size_t count) const {

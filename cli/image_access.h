@@ -41,7 +41,8 @@ public:
     // error. A refused size fails with the editor's message.
     Status Open(const std::string& path);
 
-    // Fails naming the first record that does not lie wholly inside the image.
+    // Fails naming the record, of those that do not lie wholly inside the
+    // image, that comes first in the file.
     Status CheckInside(const std::vector<RecordId>& records) const;
 
     Result<RecordBytes> ReadRecordBytes(const RecordId& id) const;

@@ -6,6 +6,7 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <cstdio>
 #include <map>
 
 #include <nlohmann/json.hpp>
@@ -38,8 +39,21 @@ std::array<std::string, ColumnCount> ColumnNames() {
     return names;
 }
 
+// A cell as it may be shown in a message: control characters escaped, so a
+// line break or a terminal escape in the file cannot garble the report.
 std::string Quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
+    std::string quoted = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            quoted += escaped;
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "\"";
 }
 
 // Collects libcsv's callbacks into records that know their first line.
