@@ -341,7 +341,7 @@ class Session:
 
     def type_text(self, wid, text):
         self.focus(wid)
-        self.xdotool("type", "--delay", "8", text)
+        self.xdotool("type", "--delay", "8", "--", text)
 
     def click_at(self, x, y):
         self.xdotool("mousemove", "--sync", x, y)
@@ -395,6 +395,8 @@ class Session:
         known = set(self.visible_windows())
         self.keys(self.main_window, "ctrl+o")
         dialog = self.wait_new_window(known)
+        # The file-name box may show the last path chosen: replace it.
+        self.keys(dialog, "ctrl+a")
         self.type_text(dialog, path)
         self.keys(dialog, "Return")
         wait_for("the open-file dialog to close",
@@ -446,9 +448,11 @@ class Session:
             if node is None:
                 continue
             try:
-                if (role is None or node.getRoleName() == role) and \
-                        (name is None or node.name == name):
+                node_role = node.getRoleName()
+                if (role is None or node_role == role) and (name is None or node.name == name):
                     found.append(node)
+                if node_role == "list":
+                    continue  # its 99 entries are never looked at one by one
                 stack.extend(reversed([node.getChildAtIndex(i) for i in range(node.childCount)]))
             except Exception:
                 continue
@@ -494,6 +498,14 @@ class Session:
         x, y, w, h = self.extents(node)
         check(w > 0 and h > 0, "%r has no area to click" % node.name)
         self.click_at(x + w // 2, y + h // 2)
+
+    def save_button(self):
+        """The Save Level button of the panel on show."""
+        buttons = [n for n in self.nodes(role="push button")
+                   if "Save" in n.name and self.is_showing(n)]
+        check(len(buttons) == 1, "expected one Save button on show, found %r"
+              % [b.name for b in buttons])
+        return buttons[0]
 
     def menu_item(self, caption):
         return self.node("menu item", caption)

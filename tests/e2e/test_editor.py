@@ -152,7 +152,7 @@ def scenario_open(s):
         check(s.is_enabled(s.menu_item(caption)), "%r is greyed with an image open" % caption)
     check(sorted(s.stat_fields()) == sorted(HERO_ROWS),
           "the Hero panel shows the rows %r" % sorted(s.stat_fields()))
-    check(s.is_enabled(s.node("push button", "Save Level", showing=True)),
+    check(s.is_enabled(s.save_button()),
           "the Hero's Save Level button is disabled after opening")
     check(read_bytes(sample) == original,
           "opening changed the image: " + describe_differences(original, read_bytes(sample)))
@@ -193,7 +193,7 @@ def scenario_save_level(s):
         edit_field(s, fields[row], text)
     check(s.text_of(fields["Strength"]) == "77",
           "typing 777 into Strength left %r" % s.text_of(fields["Strength"]))
-    s.click(s.node("push button", "Save Level", showing=True))
+    s.click(s.save_button())
     saved = {"HP": -45, "MP": 0, "Strength": 77, "Agility": int(typed["Agility"]),
              "Constitution": 90, "Intelligence": 12, "Wisdom": 3}
     offset = record_offset("Hero", 1)
@@ -202,9 +202,8 @@ def scenario_save_level(s):
 
     # Sprite, level 99: the last record of the tables.
     s.click(s.node("page tab", "Sprite's Levels"))
-    save = wait_for("the Sprite panel", lambda: [b for b in s.nodes(role="push button",
-                                                                      name="Save Level")
-                                                 if s.is_showing(b)])[0]
+    wait_for("the Sprite panel", lambda: "MP" in s.stat_fields())
+    save = s.save_button()
     check(not s.is_enabled(save), "Sprite's Save Level is enabled right after the tab switch")
     sprite_list = [n for n in s.nodes(role="list") if s.is_showing(n)]
     check(len(sprite_list) == 1, "expected one level list on show, found %d" % len(sprite_list))
