@@ -83,28 +83,33 @@ int RunLevelsCli(int argc, const char* const* argv, std::ostream& out, std::ostr
     }
 
     const Streams io{out, err};
+    int status = ExitFailure;
     try {
         if (show->parsed()) {
-            return Show(io, image, ParsedCharacter(character));
+            status = Show(io, image, ParsedCharacter(character));
+        } else if (exportCmd->parsed()) {
+            status = Export(io, image,
+                            CLI::detail::to_lower(format) == "json" ? ExportFormat::Json : ExportFormat::Csv,
+                            outputFile);
+        } else if (importCmd->parsed()) {
+            status = Import(io, image, csvFile, dryRun);
+        } else if (max->parsed()) {
+            status = Max(io, image, ParsedCharacter(CLI::detail::to_lower(target) == "all" ? "" : target));
+        } else if (diff->parsed()) {
+            status = Diff(io, image, imageB, ipsFile);
+        } else {
+            status = Check(io, image, fixChecksum);
         }
-        if (exportCmd->parsed()) {
-            return Export(io, image, CLI::detail::to_lower(format) == "json" ? ExportFormat::Json : ExportFormat::Csv,
-                          outputFile);
-        }
-        if (importCmd->parsed()) {
-            return Import(io, image, csvFile, dryRun);
-        }
-        if (max->parsed()) {
-            return Max(io, image, ParsedCharacter(CLI::detail::to_lower(target) == "all" ? "" : target));
-        }
-        if (diff->parsed()) {
-            return Diff(io, image, imageB, ipsFile);
-        }
-        return Check(io, image, fixChecksum);
     } catch (const std::exception& e) {
         err << "thornwake-levels: " << e.what() << "\n";
         return ExitFailure;
     }
+    // An export into a full disk must not look like a success.
+    if (!out.flush() && status == ExitOk) {
+        err << "thornwake-levels: cannot write to standard output\n";
+        return ExitFailure;
+    }
+    return status;
 }
 
 }  // namespace thornwake::cli
