@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,8 +19,19 @@ namespace thornwake::testing {
 using Bytes = std::vector<std::uint8_t>;
 
 inline Bytes ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return {};
+    Bytes bytes(static_cast<std::size_t>(in.tellg()));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
+// The sample image, made once per test program.
+inline const Bytes& SampleImage() {
+    static const Bytes image = MakeSampleImage();
+    return image;
 }
 
 inline Bytes BytesAt(const std::string& path, std::uint64_t offset, std::size_t count) {
@@ -57,13 +67,13 @@ public:
     // The sample image, written to `name`.
     std::string Sample(const char* name = "sample.sfc") const {
         const std::string path = Path(name);
-        WriteWholeFile(path, MakeSampleImage());
+        WriteWholeFile(path, SampleImage());
         return path;
     }
 
     // The first `length` bytes of the sample image (zeros past its end).
     std::string SamplePrefix(const char* name, std::uint64_t length) const {
-        Bytes image = MakeSampleImage();
+        Bytes image = SampleImage();
         image.resize(length);
         const std::string path = Path(name);
         WriteWholeFile(path, image);
