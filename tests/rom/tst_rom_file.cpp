@@ -163,6 +163,13 @@ void RomFileTest::openFailsWithTheSystemsReason_data() {
 void RomFileTest::openFailsWithTheSystemsReason() {
     QFETCH(QString, path);
     QFETCH(int, error);
+    if (error == ETXTBSY) {
+        const int probe = ::open(path.toLocal8Bit().constData(), O_RDWR | O_CLOEXEC);
+        if (probe >= 0) {
+            ::close(probe);
+            QSKIP("this system lets a running program be opened for writing");
+        }
+    }
     RomFile file;
     const Status opened = file.Open(path.toStdString());
     QVERIFY(!opened.ok());
