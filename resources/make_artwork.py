@@ -137,6 +137,22 @@ def write_palette_png(path, rows):
         f.write(_png(16, 16, 3, data, extra))
 
 
+def write_ico(path, pngs):
+    """A Windows icon holding the given PNG files (sizes up to 256)."""
+    blobs = []
+    for png in pngs:
+        with open(png, "rb") as f:
+            blobs.append(f.read())
+    offset = 6 + 16 * len(blobs)
+    entries = b""
+    for blob in blobs:
+        width, height = struct.unpack(">II", blob[16:24])
+        entries += struct.pack("<BBBBHHII", width % 256, height % 256, 0, 0, 1, 32, len(blob), offset)
+        offset += len(blob)
+    with open(path, "wb") as f:
+        f.write(struct.pack("<HHH", 0, 1, len(blobs)) + entries + b"".join(blobs))
+
+
 def write_rgba_png(path, image):
     rows = [bytes(v for px in row for v in px) for row in image.pixels]
     with open(path, "wb") as f:
@@ -345,7 +361,7 @@ def set_lettering(base, out):
         "-font", "C059-Bold", "-pointsize", "21", "-strokewidth", "0",
         "-fill", gold, "-stroke", "none",
         "-annotate", "+107+78", "Level & Stat Editor",
-        "-define", "png:color-type=6", out,
+        "-strip", "-define", "png:exclude-chunks=date,time", "-define", "png:color-type=6", out,
     ], check=True)
 
 
@@ -368,6 +384,10 @@ def main():
         write_rgba_png(os.path.join(icons, f"thornwake-{size}.png"), image)
     with open(os.path.join(icons, "thornwake.svg"), "w") as f:
         f.write(emblem_svg())
+    # The program file's icon on Windows (resources/thornwake.rc).
+    write_ico(os.path.join(icons, "thornwake.ico"),
+              [os.path.join(icons, name) for name in
+               ("thornwake.png", "thornwake-32.png", "thornwake-48.png", "thornwake-256.png")])
 
     with tempfile.TemporaryDirectory() as tmp:
         base = os.path.join(tmp, "logo-base.png")
