@@ -52,8 +52,8 @@ QString ProgramInfoText(int major, int revision) {
          + QStringLiteral("No one yet...");
 }
 
-// Children are created from back to
-// front: the logo lies behind the two labels that overlap it.
+// Children are created from back to front: the logo lies behind the two
+// labels that overlap it.
 About::About(Desktop& desktop, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
                          | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
