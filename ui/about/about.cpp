@@ -92,12 +92,11 @@ About::About(Desktop& desktop, QWidget* owner)
     link->setPalette(linkPalette);
 
     // Wider and deeper than the window, so that only its top edge shows: a
-    // separator above the disclaimer and the Close button. It starts 1620
-    // twips left of the window (Px() is meant for positive lengths).
+    // separator above the disclaimer and the Close button.
     auto* frame = new QFrame(this);
     frame->setObjectName(QStringLiteral("Frame1"));
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    frame->setGeometry(TwipsRect(0, 3300, 11025, 4035).translated(-Px(1620), 0));
+    frame->setGeometry(TwipsRect(-1620, 3300, 11025, 4035));
 
     auto* warning = new QLabel(QString::fromLatin1(Disclaimer), frame);
     warning->setObjectName(QStringLiteral("WarningLBL"));
