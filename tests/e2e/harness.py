@@ -12,6 +12,7 @@ at-spi2-core and python3-pyatspi; run it with Debian's /usr/bin/python3.
 
 import ctypes
 import os
+import select
 import shutil
 import signal
 import subprocess
@@ -162,7 +163,6 @@ class Session:
             "XDG_CACHE_HOME": os.path.join(self.dir, "cache"),
             "QT_QPA_PLATFORM": "xcb",
             "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
-            "NO_AT_BRIDGE": "0",
             "LC_ALL": "C.UTF-8",
         })
         self.env = env
@@ -178,7 +178,6 @@ class Session:
             while not data.endswith(b"\n"):
                 if time.monotonic() >= deadline:
                     raise StepFailed("timed out waiting for " + what)
-                import select
                 ready, _, _ = select.select([fd], [], [], 0.5)
                 if ready:
                     chunk = os.read(fd, 256)
