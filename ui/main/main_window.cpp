@@ -422,7 +422,7 @@ void Main::RunMaximize(const MaximizeCommand& command) {
     if (!outcome) {
         warn(QStringLiteral("Cannot Maximize"),
              QString::fromStdString(outcome.message()) +
-                 QStringLiteral("\n\nThe levels written before this keep their new stats."));
+                 QStringLiteral("\n\nAny level written before the error keeps its new stats."));
         return;
     }
     if (outcome.value() == MaxOutcome::Interrupted) return;
