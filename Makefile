@@ -36,8 +36,8 @@ build: configure
 	cmake --build $(BUILD)
 
 sample: build
-	$(BUILD)/tools/thornwake-sample-image sample.sfc
-	@echo "Wrote sample.sfc: open it with File > Open ROM."
+	$(BUILD)/tools/thornwake-sample-image sample.smc
+	@echo "Wrote sample.smc: open it with File > Open ROM."
 
 run: build
 	$(BUILD)/ui/thornwake-editor
