@@ -7,7 +7,6 @@
 #include <QTest>
 
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -18,14 +17,21 @@ namespace thornwake::testing {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Where the level tables lie, written out here rather than taken from the program.
+constexpr std::uint64_t HeroBase = 0x104210, GirlBase = 0x104528, SpriteBase = 0x104840,
+                        TablesEnd = 0x104B58;
+
 inline Bytes ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) return {};
-    Bytes bytes(static_cast<std::size_t>(in.tellg()));
+    Bytes bytes(in ? static_cast<std::size_t>(in.tellg()) : 0);
     in.seekg(0);
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
     return bytes;
+}
+
+inline Bytes Slice(const Bytes& bytes, std::uint64_t at, std::size_t count) {
+    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                 bytes.begin() + static_cast<std::ptrdiff_t>(at + count));
 }
 
 // The sample image, made once per test program.
@@ -34,50 +40,25 @@ inline const Bytes& SampleImage() {
     return image;
 }
 
-inline Bytes BytesAt(const std::string& path, std::uint64_t offset, std::size_t count) {
-    std::ifstream in(path, std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(offset));
-    Bytes bytes(count);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return bytes;
-}
-
-inline void WriteWholeFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    QVERIFY2(out.good(), path.c_str());
-}
-
-inline void PokeBytes(const std::string& path, std::uint64_t offset, const Bytes& bytes) {
-    std::fstream io(path, std::ios::binary | std::ios::in | std::ios::out);
-    io.seekp(static_cast<std::streamoff>(offset));
-    io.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    QVERIFY2(io.good(), path.c_str());
-}
-
-inline std::uint64_t FileSize(const std::string& path) { return std::filesystem::file_size(path); }
-
 // A scratch folder per test object, removed with it.
 class Scratch {
 public:
     Scratch() { QVERIFY(dir_.isValid()); }
     std::string Path(const char* name) const { return dir_.filePath(name).toStdString(); }
 
-    // The sample image, written to `name`.
-    std::string Sample(const char* name = "sample.sfc") const {
+    std::string Write(const char* name, const Bytes& bytes) const {
         const std::string path = Path(name);
-        WriteWholeFile(path, SampleImage());
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        if (!out.good()) qFatal("cannot write %s", path.c_str());
         return path;
     }
 
-    // The first `length` bytes of the sample image (zeros past its end).
-    std::string SamplePrefix(const char* name, std::uint64_t length) const {
+    // The sample image, or its first `length` bytes (zeros past its end).
+    std::string Sample(const char* name = "sample.sfc", std::uint64_t length = SampleImageSize) const {
         Bytes image = SampleImage();
         image.resize(length);
-        const std::string path = Path(name);
-        WriteWholeFile(path, image);
-        return path;
+        return Write(name, image);
     }
 
 private:
@@ -86,8 +67,7 @@ private:
 
 // Hex dump of a few bytes for failure messages.
 inline QByteArray Hex(const Bytes& bytes) {
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()))
-        .toHex(' ');
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size())).toHex(' ');
 }
 
 }  // namespace thornwake::testing
