@@ -13,6 +13,7 @@ import subprocess
 import sys
 import traceback
 
+sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from harness import (STARTUP_TITLE, VERSIONED_TITLE, Session, StepFailed, check,  # noqa: E402
