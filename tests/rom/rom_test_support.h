@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "level_tables.h"
 #include "sample_image.h"
 
 namespace thornwake::testing {
@@ -20,6 +21,13 @@ using Bytes = std::vector<std::uint8_t>;
 // Where the level tables lie, written out here rather than taken from the program.
 constexpr std::uint64_t HeroBase = 0x104210, GirlBase = 0x104528, SpriteBase = 0x104840,
                         TablesEnd = 0x104B58;
+struct Table {
+    CharacterId character;
+    const char* name;
+    std::uint64_t base;
+};
+constexpr Table Tables[] = {
+    {CharacterId::Hero, "Hero", HeroBase}, {CharacterId::Girl, "Girl", GirlBase}, {CharacterId::Sprite, "Sprite", SpriteBase}};
 
 inline Bytes ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);

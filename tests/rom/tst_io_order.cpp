@@ -38,9 +38,6 @@ QByteArrayList RecordWrites(std::uint64_t offset) {
     return list;
 }
 
-const std::pair<CharacterId, std::uint64_t> Tables[] = {
-    {CharacterId::Hero, HeroBase}, {CharacterId::Girl, GirlBase}, {CharacterId::Sprite, SpriteBase}};
-
 }  // namespace
 
 extern "C" {
@@ -72,7 +69,7 @@ private slots:
     }
 
     void readingAndWritingARecord() {
-        for (const auto& [character, base] : Tables) {
+        for (const auto& [character, name, base] : Tables) {
             QByteArrayList expected = {Call('r', base + 8 * 5, 2)};
             for (int field = character == CharacterId::Hero ? 3 : 2; field < 8; ++field) {
                 expected << Call('r', base + 8 * 5 + field, 1);

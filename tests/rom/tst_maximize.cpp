@@ -75,15 +75,10 @@ private slots:
     }
 
     void maxAllEqualsTheThreeSingleOperations() {
-        const std::string all = scratch_.Sample("all.sfc");
-        const std::string singles = scratch_.Sample("singles.sfc");
-        RomFile file;
-        QVERIFY(file.Open(all).ok() && MaxAll(file, {}).ok());
-        file.Close();
-        QVERIFY(file.Open(singles).ok() && MaxHero(file, {}).ok() && MaxGirl(file, {}).ok() &&
-                MaxSprite(file, {}).ok());
-        file.Close();
-        QVERIFY(ReadWholeFile(all) == ReadWholeFile(singles));
+        RomFile all, singles;
+        QVERIFY(all.Open(scratch_.Sample("all.sfc")).ok() && singles.Open(scratch_.Sample("singles.sfc")).ok());
+        QVERIFY(MaxAll(all, {}).ok() && MaxHero(singles, {}).ok() && MaxGirl(singles, {}).ok() && MaxSprite(singles, {}).ok());
+        QVERIFY(ReadWholeFile(all.Path()) == ReadWholeFile(singles.Path()));
     }
 
     void shortImagesAreRefusedWhole_data() {
