@@ -1,0 +1,53 @@
+#pragma once
+// A desktop that never blocks: it plays the user's answers from a script and
+// records every file dialog, message box, modal window, browser request and
+// end of the program.
+
+#include <QDialog>
+#include <QList>
+#include <QUrl>
+
+#include <functional>
+
+#include "ui/desktop.h"
+
+namespace thornwake::test {
+
+struct Message {
+    QMessageBox::Icon icon;
+    QString title;
+    QString text;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton defaultButton;
+};
+
+class FakeDesktop : public Desktop {
+public:
+    QStringList fileAnswers;                            // taken in order; "" or none left is Cancel
+    QList<QMessageBox::StandardButton> messageAnswers;  // taken in order, else the default button
+    std::function<void(QDialog&)> onModal = [](QDialog&) {};  // plays the user's part, then returns
+    QList<OpenFileRequest> fileRequests;
+    QList<Message> messages;
+    int modalCount = 0;
+    QList<QUrl> openedUrls;
+    QList<int> endCalls;
+
+    QString chooseFileToOpen(QWidget*, const OpenFileRequest& request) override {
+        fileRequests.append(request);
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+    }
+    QMessageBox::StandardButton showMessage(QWidget*, QMessageBox::Icon icon, const QString& title,
+                                            const QString& text, QMessageBox::StandardButtons buttons,
+                                            QMessageBox::StandardButton defaultButton) override {
+        messages.append({icon, title, text, buttons, defaultButton});
+        return messageAnswers.isEmpty() ? defaultButton : messageAnswers.takeFirst();
+    }
+    void runModal(QDialog& dialog) override {
+        ++modalCount;
+        onModal(dialog);
+    }
+    void openUrl(const QUrl& url) override { openedUrls.append(url); }
+    void endProgram(int exitCode) override { endCalls.append(exitCode); }
+};
+
+}  // namespace thornwake::test
