@@ -6,12 +6,17 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "level_tables.h"
+#include "maximize.h"
+#include "rom_file.h"
 #include "sample_image.h"
 
 namespace thornwake::testing {
@@ -28,6 +33,8 @@ struct Table {
 };
 constexpr Table Tables[] = {
     {CharacterId::Hero, "Hero", HeroBase}, {CharacterId::Girl, "Girl", GirlBase}, {CharacterId::Sprite, "Sprite", SpriteBase}};
+
+inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 inline Bytes ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);

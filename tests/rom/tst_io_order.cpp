@@ -7,9 +7,6 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include "level_tables.h"
-#include "maximize.h"
-#include "rom_file.h"
 #include "rom_test_support.h"
 
 using namespace thornwake;

@@ -13,12 +13,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-
-#include "level_tables.h"
-#include "rom_file.h"
 #include "rom_test_support.h"
 
 using namespace thornwake;
@@ -36,8 +30,6 @@ Bytes Encode(const LevelRecord& r) {
 
 // One byte before the end of the Hero's first record.
 constexpr std::uint64_t Cut = HeroBase + 7;
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // The offset may be given in decimal or in hexadecimal.
 bool NamesOffset(const std::string& message, quint64 offset) {
