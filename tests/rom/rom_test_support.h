@@ -34,6 +34,17 @@ struct Table {
 constexpr Table Tables[] = {
     {CharacterId::Hero, "Hero", HeroBase}, {CharacterId::Girl, "Girl", GirlBase}, {CharacterId::Sprite, "Sprite", SpriteBase}};
 
+struct Operation {
+    const char* name;
+    Result<MaxOutcome> (*run)(RomFile&, const ProgressCallback&);
+    std::uint64_t begin, end;  // the records it writes
+    int callbacks;
+};
+inline const Operation Operations[] = {{"MaxHero", MaxHero, HeroBase, GirlBase, 99},
+                                       {"MaxGirl", MaxGirl, GirlBase, SpriteBase, 99},
+                                       {"MaxSprite", MaxSprite, SpriteBase, TablesEnd, 99},
+                                       {"MaxAll", MaxAll, HeroBase, TablesEnd, 396}};
+
 inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 inline Bytes ReadWholeFile(const std::string& path) {

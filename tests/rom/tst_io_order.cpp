@@ -80,17 +80,14 @@ private slots:
     }
 
     void maximizing() {
-        using Operation = Result<MaxOutcome> (*)(RomFile&, const ProgressCallback&);
-        const std::pair<Operation, std::uint64_t> operations[] = {
-            {MaxHero, HeroBase}, {MaxGirl, GirlBase}, {MaxSprite, SpriteBase}, {MaxAll, HeroBase}};
-        for (const auto& [run, base] : operations) {
+        for (const Operation& op : Operations) {
             QByteArrayList expected;
-            for (int k = 0; k < (run == MaxAll ? 297 : 99); ++k) expected << RecordWrites(base + 8 * k) << Call('p');
+            for (std::uint64_t at = op.begin; at < op.end; at += 8) expected << RecordWrites(at) << Call('p');
             // MaxAll writes all three tables in file order, then puts the Hero's MP bytes back to 0.
-            for (int i = 0; run == MaxAll && i < 99; ++i) expected << Call('w', HeroBase + 8 * i + 2, 1) << Call('p');
+            for (int i = 0; op.run == MaxAll && i < 99; ++i) expected << Call('w', HeroBase + 8 * i + 2, 1) << Call('p');
             expected << Call('s');
             Recording recording;
-            QVERIFY(run(file_, [] { calls << Call('p'); }).ok());
+            QVERIFY(op.run(file_, [] { calls << Call('p'); }).ok());
             QCOMPARE(calls, expected);
         }
     }

@@ -11,17 +11,6 @@ using namespace thornwake::testing;
 
 namespace {
 
-struct Operation {
-    const char* name;
-    Result<MaxOutcome> (*run)(RomFile&, const ProgressCallback&);
-    std::uint64_t begin, end;  // the records it writes
-    int callbacks;
-};
-const Operation Operations[] = {{"MaxHero", MaxHero, HeroBase, GirlBase, 99},
-                                {"MaxGirl", MaxGirl, GirlBase, SpriteBase, 99},
-                                {"MaxSprite", MaxSprite, SpriteBase, TablesEnd, 99},
-                                {"MaxAll", MaxAll, HeroBase, TablesEnd, 396}};
-
 // `image` after every record from `begin` to `end` was maximized.
 Bytes Maximized(Bytes image, std::uint64_t begin, std::uint64_t end) {
     for (std::uint64_t at = begin; at < end; at += 8) {
