@@ -1,6 +1,6 @@
 // The maximize operations: the exact bytes, the progress callback, short
-// images, write errors, and a file closed or reopened while the callback runs.
-// The order of the single writes is checked in tst_io_order.
+// images, and a file closed or reopened while the callback runs. The order of
+// the single writes is checked in tst_io_order, write errors in tst_rom_file.
 
 #include <QTest>
 
@@ -74,20 +74,6 @@ private slots:
         QVERIFY(all.Open(scratch_.Sample("all.sfc")).ok() && singles.Open(scratch_.Sample("singles.sfc")).ok());
         QVERIFY(MaxAll(all, {}).ok() && MaxHero(singles, {}).ok() && MaxGirl(singles, {}).ok() && MaxSprite(singles, {}).ok());
         QVERIFY(ReadWholeFile(all.Path()) == ReadWholeFile(singles.Path()));
-    }
-
-    void writeErrorStopsAtOnce() {
-        if (!std::filesystem::exists("/dev/full")) QSKIP("no /dev/full here");
-        for (const Operation& op : Operations) {
-            RomFile file;
-            QVERIFY(file.Open("/dev/full").ok());
-            int calls = 0;
-            const auto outcome = op.run(file, [&] { ++calls; });
-            QVERIFY(!outcome.ok());
-            QVERIFY2(Contains(outcome.message(), std::strerror(ENOSPC)), outcome.message().c_str());
-            QCOMPARE(calls, 0);
-            QVERIFY(file.IsOpen());
-        }
     }
 
     void closeOrReopenDuringTheCallbackStopsTheRun_data() {
