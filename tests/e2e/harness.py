@@ -1,17 +1,15 @@
-"""Drives the built editor from outside, as a user would.
-
-A Session starts its own X server (Xvfb) and session bus, starts the editor
-in them and talks to it only through the X server (xdotool: keys, clicks,
-window titles) and the accessibility bus (AT-SPI: texts, enabled states,
-positions). Every process it starts is ended when the session ends, also
-when a step fails or the driver is interrupted.
-
-Needs the Debian packages xvfb, xdotool, x11-utils, dbus-daemon,
-at-spi2-core and python3-pyatspi; run it with Debian's /usr/bin/python3.
+"""Drives the built editor from outside, as a user would: a Session starts
+its own X server and session bus, starts the editor in them and talks to it
+only through xdotool (keys, clicks, window titles) and AT-SPI (texts,
+states, positions). Every process it starts is ended with the session, also
+when a step fails or the driver is interrupted. Needs /usr/bin/python3.
 """
 
+import argparse
+import contextlib
 import ctypes
 import os
+import re
 import select
 import shutil
 import signal
@@ -22,15 +20,11 @@ import time
 
 STARTUP_TITLE = "Thornwake Level Stat Editor"
 VERSIONED_TITLE = "Thornwake Level & Stat Editor (v0.22b)"
+WAIT_SECONDS = 20.0  # bound of every wait; a passing run never gets near it
 
-# Bound of every wait on a condition. Generous, since a loaded CI machine
-# may be slow to map a window; a passing run never waits this long.
-WAIT_SECONDS = 20.0
-POLL_SECONDS = 0.03
-
-_PR_SET_PDEATHSIG = 1
-_PR_SET_CHILD_SUBREAPER = 36
 _libc = ctypes.CDLL(None, use_errno=True)
+_PR_SET_PDEATHSIG, _PR_SET_CHILD_SUBREAPER = 1, 36
+pyatspi = None  # imported once the session's buses are up
 
 
 class StepFailed(AssertionError):
@@ -42,296 +36,181 @@ def check(condition, message):
         raise StepFailed(message)
 
 
-def wait_for(what, probe, timeout=WAIT_SECONDS):
-    """Polls probe() until it returns something true and returns that.
-    `what` is a text, or a function giving it when the wait fails."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = probe()
-        if value:
-            return value
+def wait_for(what, probe):
+    """Polls probe() until it gives something true and returns that. `what`
+    is a text, or a function giving it when the wait fails."""
+    deadline = time.monotonic() + WAIT_SECONDS
+    while not (value := probe()):
         if time.monotonic() >= deadline:
-            raise StepFailed("timed out after %.0f s waiting for %s"
-                             % (timeout, what() if callable(what) else what))
-        time.sleep(POLL_SECONDS)
+            raise StepFailed("timed out waiting for " + (what() if callable(what) else what))
+        time.sleep(0.03)
+    return value
 
-
-def _die_with_parent():
-    # Runs in the child between fork and exec: if the driver is killed
-    # outright, the kernel ends this child too.
-    _libc.prctl(_PR_SET_PDEATHSIG, signal.SIGKILL, 0, 0, 0)
-
-
-def _raise_on_signal(signum, _frame):
-    raise SystemExit(128 + signum)
-
-
-# ---------------------------------------------------------------- the file
 
 def read_bytes(path):
     with open(path, "rb") as f:
         return f.read()
 
 
-def describe_differences(before, after, limit=12):
-    if len(before) != len(after):
-        return "size changed from %d to %d bytes" % (len(before), len(after))
-    diffs = [i for i in range(len(before)) if before[i] != after[i]]
-    shown = ", ".join("0x%06X: %02X -> %02X" % (i, before[i], after[i]) for i in diffs[:limit])
-    more = " ..." if len(diffs) > limit else ""
-    return "%d bytes differ: %s%s" % (len(diffs), shown, more)
+def differences(expected, actual):
+    if len(expected) != len(actual):
+        return "size %d instead of %d" % (len(actual), len(expected))
+    diffs = [i for i in range(len(expected)) if expected[i] != actual[i]]
+    return "%d bytes differ: %s" % (len(diffs), ", ".join(
+        "0x%06X: %02X not %02X" % (i, actual[i], expected[i]) for i in diffs[:12]))
 
 
-# ------------------------------------------------------------ the session
+def session_from_arguments(doc, *positional):
+    parser = argparse.ArgumentParser(description=doc)
+    parser.add_argument("--editor", required=True)
+    parser.add_argument("--sample-maker", required=True)
+    for name, choices in positional:
+        parser.add_argument(name, choices=choices)
+    args = parser.parse_args()
+    return Session(args.editor, args.sample_maker), args
+
+
+def _raise_on_signal(signum, _frame):
+    raise SystemExit(128 + signum)
+
+
+def _children():
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        with contextlib.suppress(OSError):
+            stat = open("/proc/%s/stat" % pid).read()
+            state, ppid = stat[stat.rfind(")") + 2:].split()[:2]
+            if int(ppid) == os.getpid() and state != "Z":
+                found.append(int(pid))
+    return found
+
 
 class Session:
-    def __init__(self, editor, sample_maker, keep_dir=False):
-        self.editor = os.path.abspath(editor)
-        self.sample_maker = os.path.abspath(sample_maker)
-        self.keep_dir = keep_dir
+    def __init__(self, editor, sample_maker):
+        self.editor, self.sample_maker = os.path.abspath(editor), os.path.abspath(sample_maker)
         self.dir = tempfile.mkdtemp(prefix="thornwake-e2e-")
-        self._log_files = []
-        self._started = []      # Popen objects, in start order
-        self.env = None
-        self.editor_proc = None
-        self.main_window = None
-        self._registry = None
-        self._app = None
-
-    # --- processes
-
-    def _start(self, args, **kwargs):
-        proc = subprocess.Popen(args, start_new_session=True, preexec_fn=_die_with_parent,
-                                stdin=subprocess.DEVNULL, **kwargs)
-        self._started.append(proc)
-        return proc
-
-    def _log(self, name):
-        f = open(os.path.join(self.dir, name), "wb")
-        self._log_files.append(f)
-        return f
-
-    def __enter__(self):
-        # Orphans of our children (services the bus starts) become ours, so
-        # the clean-up below finds them too.
-        _libc.prctl(_PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
-        for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-            signal.signal(signum, _raise_on_signal)
-        try:
-            self._start_display()
-            self._start_bus()
-        except BaseException:
-            self.close(success=False)
-            raise
-        return self
-
-    def __exit__(self, exc_type, exc, tb):
-        if exc_type is not None:
-            self._report_failure()
-        self.close(success=exc_type is None)
-        return False
-
-    def _start_display(self):
-        read_end, write_end = os.pipe()
-        self._start(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
-                     "-nolisten", "tcp", "-noreset"],
-                    pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                    stderr=self._log("xvfb.log"))
-        os.close(write_end)
-        number = self._read_line(read_end, "the X server's display number")
-        self.display = ":" + number
-
-    def _start_bus(self):
-        read_end, write_end = os.pipe()
-        self._start(["dbus-daemon", "--session", "--nofork", "--nopidfile",
-                     "--print-address=%d" % write_end],
-                    pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                    stderr=self._log("dbus.log"))
-        os.close(write_end)
-        address = self._read_line(read_end, "the session bus address")
-        runtime = os.path.join(self.dir, "runtime")
-        os.mkdir(runtime, 0o700)
-        env = dict(os.environ)
-        for name in ("QT_QPA_PLATFORM", "QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS",
-                     "QT_ACCESSIBILITY", "SESSION_MANAGER", "WAYLAND_DISPLAY"):
-            env.pop(name, None)
-        env.update({
-            "DISPLAY": self.display,
-            "DBUS_SESSION_BUS_ADDRESS": address,
-            "XDG_RUNTIME_DIR": runtime,
-            "XDG_CONFIG_HOME": os.path.join(self.dir, "config"),
-            "XDG_CACHE_HOME": os.path.join(self.dir, "cache"),
-            "QT_QPA_PLATFORM": "xcb",
-            "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
-            "LC_ALL": "C.UTF-8",
-        })
-        self.env = env
-        # The accessibility library reads these from our own environment.
-        os.environ["DISPLAY"] = self.display
-        os.environ["DBUS_SESSION_BUS_ADDRESS"] = address
-        os.environ["XDG_RUNTIME_DIR"] = runtime
-
-    def _read_line(self, fd, what):
-        deadline = time.monotonic() + WAIT_SECONDS
-        data = b""
-        try:
-            while not data.endswith(b"\n"):
-                if time.monotonic() >= deadline:
-                    raise StepFailed("timed out waiting for " + what)
-                ready, _, _ = select.select([fd], [], [], 0.5)
-                if ready:
-                    chunk = os.read(fd, 256)
-                    if not chunk:
-                        break
-                    data += chunk
-        finally:
-            os.close(fd)
-        text = data.decode().strip()
-        check(text, "no answer for " + what)
-        return text
-
-    def close(self, success=True):
-        for proc in reversed(self._started):
-            self._end_group(proc)
-        self._end_orphans()
-        for f in self._log_files:
-            f.close()
-        if success and not self.keep_dir:
-            shutil.rmtree(self.dir, ignore_errors=True)
-        else:
-            print("e2e: files of this run kept in", self.dir, file=sys.stderr)
-
-    @staticmethod
-    def _end_group(proc):
-        if proc.poll() is not None:
-            return
-        for signum, grace in ((signal.SIGTERM, 3.0), (signal.SIGKILL, 5.0)):
-            try:
-                os.killpg(proc.pid, signum)
-            except ProcessLookupError:
-                pass
-            try:
-                proc.wait(timeout=grace)
-                return
-            except subprocess.TimeoutExpired:
-                continue
-
-    @staticmethod
-    def _end_orphans():
-        """Ends and reaps whatever is still below this driver."""
-        me = os.getpid()
-        for _ in range(50):
-            children = []
-            for entry in os.listdir("/proc"):
-                if not entry.isdigit():
-                    continue
-                try:
-                    with open("/proc/%s/stat" % entry) as f:
-                        stat = f.read()
-                except OSError:
-                    continue
-                fields = stat[stat.rfind(")") + 2:].split()
-                if int(fields[1]) == me and fields[0] != "Z":
-                    children.append(int(entry))
-            for pid in children:
-                try:
-                    os.kill(pid, signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
-            while True:
-                try:
-                    pid, _ = os.waitpid(-1, os.WNOHANG)
-                except ChildProcessError:
-                    break
-                if pid == 0:
-                    break
-            if not children:
-                return
-            time.sleep(0.05)
-
-    def _report_failure(self):
-        shot = os.path.join(self.dir, "failure.png")
-        try:
-            subprocess.run(["import", "-display", self.display, "-window", "root", shot],
-                           timeout=10, capture_output=True)
-            print("e2e: screen at the failure:", shot, file=sys.stderr)
-        except Exception:
-            pass
-        try:
-            print("e2e: windows shown:", self.visible_window_names(), file=sys.stderr)
-        except Exception:
-            pass
-        log = os.path.join(self.dir, "editor.log")
-        if os.path.exists(log):
-            text = open(log, errors="replace").read().strip()
-            if text:
-                print("e2e: editor output:\n" + text[-3000:], file=sys.stderr)
-
-    # --- files
+        self.started = []  # in start order
+        self.editor_proc = self.main_window = self._app = None
 
     def path(self, name):
         return os.path.join(self.dir, name)
 
-    def make_sample(self, name="sample.sfc"):
-        path = self.path(name)
-        subprocess.run([self.sample_maker, path], check=True, timeout=60)
-        return path
+    def make_sample(self):
+        subprocess.run([self.sample_maker, self.path("sample.sfc")], check=True, timeout=60)
+        return self.path("sample.sfc")
 
-    # --- X
+    # --- processes
 
-    def xdotool(self, *args, check_status=True):
+    def _start(self, args, **kwargs):
+        # The kernel ends the child too if the driver is killed outright.
+        proc = subprocess.Popen(args, start_new_session=True, stdin=subprocess.DEVNULL,
+                                preexec_fn=lambda: _libc.prctl(_PR_SET_PDEATHSIG, signal.SIGKILL),
+                                **kwargs)
+        self.started.append(proc)
+        return proc
+
+    def _start_server(self, what, *args):
+        """Starts a server that writes one line (what) to the fd named FD."""
+        read_end, write_end = os.pipe()
+        self._start([a.replace("FD", str(write_end)) for a in args], pass_fds=(write_end,),
+                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        # Xvfb writes the number and the newline apart and fails if the
+        # pipe is closed in between.
+        data, deadline = b"", time.monotonic() + WAIT_SECONDS
+        while not data.endswith(b"\n") and select.select(
+                [read_end], [], [], max(0, deadline - time.monotonic()))[0]:
+            data += os.read(read_end, 512) or b"\n"  # or the end of the pipe
+        os.close(read_end)
+        check(data.strip(), "no answer for " + what)
+        return data.decode().strip()
+
+    def __enter__(self):
+        # Orphans of our children (services the bus starts) become ours, so
+        # close() finds them too.
+        _libc.prctl(_PR_SET_CHILD_SUBREAPER, 1)
+        for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+            signal.signal(signum, _raise_on_signal)
+        try:
+            self.display = ":" + self._start_server(
+                "the X server's display number", "Xvfb", "-displayfd", "FD", "-screen", "0",
+                "1024x768x24", "-nolisten", "tcp", "-noreset")
+            bus = self._start_server("the session bus address", "dbus-daemon", "--session",
+                                     "--nofork", "--nopidfile", "--print-address=FD")
+        except BaseException:
+            self.close(success=False)
+            raise
+        os.mkdir(self.path("runtime"), 0o700)
+        # The accessibility library reads these from our own environment.
+        os.environ.update(DISPLAY=self.display, DBUS_SESSION_BUS_ADDRESS=bus,
+                          XDG_RUNTIME_DIR=self.path("runtime"))
+        self.env = dict(os.environ, XDG_CONFIG_HOME=self.path("config"), LC_ALL="C.UTF-8",
+                        XDG_CACHE_HOME=self.path("cache"), QT_QPA_PLATFORM="xcb",
+                        QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        for name in ("QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "WAYLAND_DISPLAY"):
+            self.env.pop(name, None)
+        return self
+
+    def __exit__(self, exc_type, exc, tb):
+        if exc_type is not None:
+            with contextlib.suppress(Exception):
+                subprocess.run(["import", "-display", self.display, "-window", "root",
+                                self.path("failure.png")], timeout=10, capture_output=True)
+                print("e2e: screen at the failure: %s\ne2e: editor output:\n%s" % (
+                      self.path("failure.png"), read_bytes(self.path("editor.log"))[-3000:]
+                      .decode(errors="replace")), file=sys.stderr)
+        self.close(success=exc_type is None)
+
+    def close(self, success):
+        # Asked first, so that Xvfb removes its lock file; then whatever is
+        # left below this driver is killed and reaped.
+        for proc in reversed(self.started):
+            with contextlib.suppress(ProcessLookupError, subprocess.TimeoutExpired):
+                if proc.poll() is None:
+                    os.killpg(proc.pid, signal.SIGTERM)
+                    proc.wait(timeout=3)
+        for _ in range(50):
+            children = _children()
+            for pid in children:
+                with contextlib.suppress(ProcessLookupError):
+                    os.kill(pid, signal.SIGKILL)
+            with contextlib.suppress(ChildProcessError):
+                while os.waitpid(-1, os.WNOHANG)[0]:
+                    pass
+            if not children:
+                break
+            time.sleep(0.05)
+        if success:
+            shutil.rmtree(self.dir, ignore_errors=True)
+        else:
+            print("e2e: files of this run kept in", self.dir, file=sys.stderr)
+
+    # --- windows
+
+    def xdotool(self, *args, may_fail=False):
         done = subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env,
                               capture_output=True, text=True, timeout=30)
-        if check_status and done.returncode != 0:
-            raise StepFailed("xdotool %s failed: %s" % (" ".join(map(str, args)),
-                                                        done.stderr.strip()))
+        check(may_fail or done.returncode == 0, "xdotool %s: %s" % (args, done.stderr.strip()))
         return done.stdout.strip()
 
-    def window_name(self, wid):
-        return self.xdotool("getwindowname", wid, check_status=False)
-
-    def visible_windows(self):
-        """Visible windows of the editor, as {window id: title}."""
-        if self.editor_proc is None:
-            return {}
+    def windows(self):
+        """The editor's visible windows, as {window id: title}."""
         ids = self.xdotool("search", "--onlyvisible", "--pid", self.editor_proc.pid,
-                           "--name", ".", check_status=False).split()
-        names = {}
-        for wid in ids:
-            name = self.window_name(wid)
-            if name:
-                names[wid] = name
-        return names
-
-    def visible_window_names(self):
-        return sorted(self.visible_windows().values())
+                           "--name", ".", may_fail=True)
+        return {wid: self.xdotool("getwindowname", wid, may_fail=True) for wid in ids.split()}
 
     def find_window(self, title):
-        for wid, name in self.visible_windows().items():
-            if name == title:
-                return wid
-        return None
+        return next((wid for wid, name in self.windows().items() if name == title), None)
 
     def wait_window(self, title):
-        return wait_for(lambda: "a window titled %r (shown: %r)"
-                        % (title, self.visible_window_names()),
-                        lambda: self.find_window(title))
+        return wait_for("a window titled %r" % title, lambda: self.find_window(title))
 
     def wait_window_gone(self, title):
         wait_for("the window %r to close" % title, lambda: self.find_window(title) is None)
 
-    def wait_new_window(self, known):
-        """The first visible editor window not in `known`."""
-        def probe():
-            for wid, name in self.visible_windows().items():
-                if wid not in known:
-                    return wid
-            return None
-        return wait_for("a new window", probe)
-
     def focus(self, wid):
-        # No window manager runs, so the driver gives the keyboard focus to
-        # the window it types into, as a click on the window would.
+        # No window manager runs: the driver gives the focus to the window
+        # it types into, as a click on it would.
         self.xdotool("windowfocus", "--sync", wid)
 
     def keys(self, wid, *keys):
@@ -342,23 +221,14 @@ class Session:
         self.focus(wid)
         self.xdotool("type", "--delay", "8", "--", text)
 
-    def click_at(self, x, y):
-        self.xdotool("mousemove", "--sync", x, y)
-        self.xdotool("click", "1")
-
-    def main_title(self):
-        return self.window_name(self.main_window)
-
-    def wait_main_title(self, title):
-        wait_for(lambda: "the main window's title to be %r (it is %r)"
-                 % (title, self.main_title()),
-                 lambda: self.main_title() == title)
-
-    def window_size_hints(self, wid):
-        return subprocess.run(["xprop", "-id", wid, "WM_NORMAL_HINTS"], env=self.env,
-                              capture_output=True, text=True, timeout=10).stdout
+    def size_limits(self, wid):
+        """The window's minimum and maximum size, as its size hints give them."""
+        hints = subprocess.run(["xprop", "-id", wid, "WM_NORMAL_HINTS"], env=self.env,
+                               capture_output=True, text=True, timeout=10).stdout
+        return re.findall(r"(?:minimum|maximum) size: (\d+ by \d+)", hints)
 
     def screenshot(self, wid, path):
+        self.focus(wid)  # the round trip lets the editor finish drawing
         subprocess.run(["import", "-display", self.display, "-window", wid, path],
                        check=True, timeout=30, capture_output=True)
 
@@ -366,164 +236,99 @@ class Session:
 
     def start_editor(self):
         self.editor_proc = self._start([self.editor], env=self.env, cwd=self.dir,
-                                       stdout=self._log("editor.log"),
+                                       stdout=open(self.path("editor.log"), "wb"),
                                        stderr=subprocess.STDOUT)
-        self.main_window = wait_for("the editor's main window",
-                                    lambda: self._exited_or(self.find_window(STARTUP_TITLE)))
+
+        def probe():
+            check(self.editor_proc.poll() is None, "the editor ended early with status %s"
+                  % self.editor_proc.poll())
+            return self.find_window(STARTUP_TITLE)
+        self.main_window = wait_for("the editor's main window", probe)
         self.focus(self.main_window)
         return self.main_window
 
-    def _exited_or(self, value):
-        code = self.editor_proc.poll()
-        if code is not None:
-            raise StepFailed("the editor ended early with status %d" % code)
-        return value
+    def main_title(self):
+        return self.xdotool("getwindowname", self.main_window, may_fail=True)
 
-    def wait_editor_exit(self):
+    def wait_exit(self):
         try:
             return self.editor_proc.wait(timeout=WAIT_SECONDS)
         except subprocess.TimeoutExpired:
-            raise StepFailed("the editor did not end (windows shown: %r)"
-                             % self.visible_window_names())
-
-    def editor_running(self):
-        return self.editor_proc.poll() is None
+            raise StepFailed("the editor did not end (windows: %r)" % self.windows())
 
     def open_file(self, path):
         """Ctrl+O, the path typed into the open-file dialog, Enter."""
-        known = set(self.visible_windows())
+        known = set(self.windows())
         self.keys(self.main_window, "ctrl+o")
-        dialog = self.wait_new_window(known)
-        # The file-name box may show the last path chosen: replace it.
-        self.keys(dialog, "ctrl+a")
+        dialog = wait_for("the open-file dialog",
+                          lambda: next((w for w in self.windows() if w not in known), None))
+        self.keys(dialog, "ctrl+a")  # it may show the last path chosen
         self.type_text(dialog, path)
         self.keys(dialog, "Return")
-        wait_for("the open-file dialog to close",
-                 lambda: dialog not in self.visible_windows())
+        wait_for("the open-file dialog to close", lambda: dialog not in self.windows())
 
     # --- accessibility
 
     def app(self):
-        """The editor's accessible application object."""
-        if self._app is not None:
-            return self._app
-        import pyatspi
-        self._registry = pyatspi
-        pid = self.editor_proc.pid
+        global pyatspi
+        import pyatspi  # it reads the buses from our environment
 
         def probe():
             desktop = pyatspi.Registry.getDesktop(0)
-            for i in range(desktop.childCount):
-                app = desktop.getChildAtIndex(i)
-                try:
-                    if app is not None and app.get_process_id() == pid:
+            for app in (desktop.getChildAtIndex(i) for i in range(desktop.childCount)):
+                with contextlib.suppress(Exception):
+                    if app.get_process_id() == self.editor_proc.pid:
                         return app
-                except Exception:
-                    continue
-            return None
-        self._app = wait_for("the editor on the accessibility bus", probe)
+        self._app = self._app or wait_for("the editor on the accessibility bus", probe)
         return self._app
 
-    def states(self, node):
-        return node.getState()
-
-    def is_enabled(self, node):
-        return self.states(node).contains(self._registry.STATE_SENSITIVE)
-
-    def is_showing(self, node):
-        return self.states(node).contains(self._registry.STATE_SHOWING)
-
-    def is_focused(self, node):
-        return self.states(node).contains(self._registry.STATE_FOCUSED)
-
-    def nodes(self, root=None, role=None, name=None):
-        """All accessible objects below root (the editor), depth first."""
-        root = root if root is not None else self.app()
-        root.clear_cache()
-        found = []
-        stack = [root]
+    def nodes(self, role, showing=True):
+        """The editor's accessible objects of a role (that are on show)."""
+        found, stack = [], [self.app()]
+        self.app().clear_cache()
         while stack:
             node = stack.pop()
-            if node is None:
-                continue
-            try:
-                node_role = node.getRoleName()
-                if (role is None or node_role == role) and (name is None or node.name == name):
+            with contextlib.suppress(Exception):
+                if node.getRoleName() == role and (not showing or self.has(node, "SHOWING")):
                     found.append(node)
-                if node_role == "list":
-                    continue  # its 99 entries are never looked at one by one
-                stack.extend(reversed([node.getChildAtIndex(i) for i in range(node.childCount)]))
-            except Exception:
-                continue
+                if node.getRoleName() != "list":  # its 99 entries are never looked at
+                    stack.extend(node.getChildAtIndex(i) for i in range(node.childCount))
         return found
 
-    def node(self, role, name, root=None, showing=None):
-        matches = [n for n in self.nodes(root, role, name)
-                   if showing is None or self.is_showing(n) == showing]
+    def node(self, role, name, showing=True):
+        matches = [n for n in self.nodes(role, showing) if n.name == name]
         check(matches, "no %s named %r" % (role, name))
         return matches[0]
 
-    def window_node(self, title):
-        for node in self.nodes(self.app()):
-            try:
-                if node.getRoleName() in ("frame", "dialog", "alert", "window") and \
-                        node.name == title:
-                    return node
-            except Exception:
-                continue
-        return None
+    @staticmethod
+    def has(node, state):
+        return node.getState().contains(getattr(pyatspi, "STATE_" + state))
 
-    def texts_in(self, root):
-        """Names of labels and texts of text objects below root."""
-        texts = []
-        for node in self.nodes(root):
-            role = node.getRoleName()
-            if role == "label" and node.name:
-                texts.append(node.name)
-            elif role in ("text", "paragraph"):
-                texts.append(self.text_of(node))
-        return texts
-
-    def text_of(self, node):
+    @staticmethod
+    def text_of(node):
         node.clear_cache()
-        text = node.queryText()
-        return text.getText(0, -1)
+        return node.queryText().getText(0, -1)
 
-    def extents(self, node):
-        box = node.queryComponent().getExtents(self._registry.DESKTOP_COORDS)
+    @staticmethod
+    def extents(node):
+        box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         return box.x, box.y, box.width, box.height
 
     def click(self, node):
         x, y, w, h = self.extents(node)
         check(w > 0 and h > 0, "%r has no area to click" % node.name)
-        self.click_at(x + w // 2, y + h // 2)
-
-    def save_button(self):
-        """The Save Level button of the panel on show."""
-        buttons = [n for n in self.nodes(role="push button")
-                   if "Save" in n.name and self.is_showing(n)]
-        check(len(buttons) == 1, "expected one Save button on show, found %r"
-              % [b.name for b in buttons])
-        return buttons[0]
-
-    def menu_item(self, caption):
-        return self.node("menu item", caption)
+        self.xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
+        self.xdotool("click", "1")
 
     def stat_fields(self):
-        """The text fields of the panel on show, keyed by their row label
-        ("HP", "MP", "Strength", ...): each field lies right of its label."""
-        labels = [n for n in self.nodes(role="label") if self.is_showing(n)]
-        fields = [n for n in self.nodes(role="text") if self.is_showing(n)]
+        """The text fields on show, keyed by the label left of each ("HP",
+        "Strength", ...), as a user reads them."""
+        labels = [(self.extents(n), n.name.rstrip(":")) for n in self.nodes("label")]
         rows = {}
-        for field in fields:
-            fx, fy, fw, fh = self.extents(field)
-            centre = fy + fh / 2
-            best = None
-            for label in labels:
-                lx, ly, lw, lh = self.extents(label)
-                if lx < fx and ly <= centre <= ly + lh:
-                    if best is None or lx > self.extents(best)[0]:
-                        best = label
-            if best is not None:
-                rows[best.name.rstrip(":").strip()] = field
+        for field in self.nodes("text"):
+            fx, fy, _, fh = self.extents(field)
+            beside = [(lx, name) for (lx, ly, _, lh), name in labels
+                      if lx < fx and ly <= fy + fh / 2 <= ly + lh]
+            if beside:
+                rows[max(beside)[1]] = field
         return rows
