@@ -15,8 +15,7 @@ namespace thornwake::test {
 
 struct Message {
     QMessageBox::Icon icon;
-    QString title;
-    QString text;
+    QString title, text;
     QMessageBox::StandardButtons buttons;
     QMessageBox::StandardButton defaultButton;
 };
