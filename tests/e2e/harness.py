@@ -131,6 +131,11 @@ class Session:
         _libc.prctl(_PR_SET_CHILD_SUBREAPER, 1)
         for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
             signal.signal(signum, _raise_on_signal)
+        # The buses and the accessibility library read these from our own
+        # environment; the accessibility bus puts its socket in the runtime
+        # folder, apart from other sessions'.
+        os.mkdir(self.path("runtime"), 0o700)
+        os.environ.update(XDG_RUNTIME_DIR=self.path("runtime"), XDG_CACHE_HOME=self.path("cache"))
         try:
             self.display = ":" + self._start_server(
                 "the X server's display number", "Xvfb", "-displayfd", "FD", "-screen", "0",
@@ -140,13 +145,9 @@ class Session:
         except BaseException:
             self.close(success=False)
             raise
-        os.mkdir(self.path("runtime"), 0o700)
-        # The accessibility library reads these from our own environment.
-        os.environ.update(DISPLAY=self.display, DBUS_SESSION_BUS_ADDRESS=bus,
-                          XDG_RUNTIME_DIR=self.path("runtime"))
+        os.environ.update(DISPLAY=self.display, DBUS_SESSION_BUS_ADDRESS=bus)
         self.env = dict(os.environ, XDG_CONFIG_HOME=self.path("config"), LC_ALL="C.UTF-8",
-                        XDG_CACHE_HOME=self.path("cache"), QT_QPA_PLATFORM="xcb",
-                        QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+                        QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
         for name in ("QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "WAYLAND_DISPLAY"):
             self.env.pop(name, None)
         return self
