@@ -205,6 +205,48 @@ private slots:
         QCOMPARE(e.desktop.endCalls, QList<int>{0});
     }
 
+    // Every control at its designed place (twips / 15, relative to its
+    // container), the focus order, and names a screen reader can tell apart.
+    void layoutFocusAndNames() {
+        Editor e;
+        auto px = [](int left, int top, int width, int height) {
+            auto round = [](int twips) { return (twips + 7) / 15; };
+            return QRect(round(left), round(top), round(width), round(height));
+        };
+        const QList<QPair<QString, QRect>> windowControls{
+            {"SelectLevelsTAB", px(90, 60, 5085, 4815)}, {"QuitCMD", px(3630, 4980, 1545, 315)},
+            {"InfoIMG", px(90, 5010, 240, 240)},         {"InfoLBL", px(420, 5010, 3135, 255)},
+            {"HeroFRM", px(210, 540, 4845, 4185)},       {"SpriteFRM", px(210, 540, 4845, 4185)},
+            {"GirlFRM", px(210, 540, 4845, 4185)}};
+        for (const auto& [name, rect] : windowControls) QCOMPARE(e.find(name)->geometry(), rect);
+        const QStringList names{"HP", "MP", "Strength", "Agility", "Constitution", "Intelligence", "Wisdom"};
+        QList<QWidget*> expectedChain;
+        for (const QString& who : Characters) {
+            QCOMPARE(e.list(who)->geometry(), px(180, 240, 1395, 3765));
+            QCOMPARE(e.find(who + "SaveLBL")->geometry(), px(3300, 3300, 1350, 315));
+            QCOMPARE(e.save(who)->geometry(), px(3180, 3750, 1545, 315));
+            QCOMPARE(e.list(who)->accessibleName(), who + " levels");
+            expectedChain << e.list(who);
+            for (int row = 0; row < 7; ++row) {
+                QLineEdit* f = e.field(who, Stems[row]);
+                QCOMPARE(f != nullptr, who != "Hero" || row != 1);  // the Hero has no MP row
+                if (!f) continue;
+                QCOMPARE(f->geometry(), px(3105, 240 + 360 * row, 1600, 315));
+                QCOMPARE(f->accessibleName(), who + " " + names[row]);
+                expectedChain << f;
+            }
+            expectedChain << e.save(who);
+        }
+        expectedChain << e.find("QuitCMD") << e.tabs();
+        QList<QWidget*> chain{expectedChain.first()};
+        while (chain.size() < expectedChain.size()) {
+            QWidget* next = chain.last()->nextInFocusChain();
+            while (!expectedChain.contains(next)) next = next->nextInFocusChain();
+            chain << next;
+        }
+        QCOMPARE(chain, expectedChain);
+    }
+
     // The stat labels name their fields; every caption fits its box.
     void captions() {
         Editor e;
