@@ -224,7 +224,7 @@ int Import(const Streams& io, const std::string& path, const std::string& csvFil
         if (!stored) {
             return Report(io, stored.status());
         }
-        const RecordBytes wanted = EncodeRecord(row.id.character, row.record);
+        const RecordBytes wanted = EncodeLevelRecord(AsStored(row.id.character, row.record));
         if (stored.value() != wanted) {
             ++changed;
             if (dryRun) {

@@ -13,13 +13,6 @@ std::string Hex(std::uint64_t value) {
     return text;
 }
 
-int FieldValue(const RecordBytes& bytes, const StatFieldInfo& info) {
-    if (info.field == StatField::HP) {
-        return static_cast<std::int16_t>(bytes[0] | (bytes[1] << 8));
-    }
-    return bytes[static_cast<std::size_t>(info.recordOffset)];
-}
-
 }  // namespace
 
 std::string RecordName(const RecordId& id) {
@@ -115,18 +108,13 @@ Result<LevelRecord> Image::ReadRecord(const RecordId& id) const {
     return record;
 }
 
-RecordBytes EncodeRecord(CharacterId character, const LevelRecord& record) {
-    const auto hp = static_cast<std::uint16_t>(record.HP);
-    const std::uint8_t mp = TableOf(character).HasMP ? record.MP : 0;
-    return {static_cast<std::uint8_t>(hp & 0xFF), static_cast<std::uint8_t>(hp >> 8), mp, record.STR,
-            record.AGI, record.CON, record.INTL, record.WIS};
-}
-
 std::string DescribeChanges(const RecordBytes& before, const RecordBytes& after) {
+    const LevelRecord storedBefore = DecodeLevelRecord(before);
+    const LevelRecord storedAfter = DecodeLevelRecord(after);
     std::string text;
     for (const StatFieldInfo& info : StatFields) {
-        const int from = FieldValue(before, info);
-        const int to = FieldValue(after, info);
+        const int from = GetField(storedBefore, info.field);
+        const int to = GetField(storedAfter, info.field);
         if (from != to) {
             if (!text.empty()) {
                 text += ", ";

@@ -31,7 +31,7 @@ std::string RecordName(const RecordId& id);
 std::vector<RecordId> RecordsOf(CharacterId character);
 std::vector<RecordId> AllRecords();
 
-using RecordBytes = std::array<std::uint8_t, LevelRecordSize>;
+using RecordBytes = LevelRecordBytes;
 
 // An existing image, opened for reading and writing, that passed the size
 // check. Messages of failures start with the path.
@@ -61,9 +61,6 @@ private:
     std::string path_;
     std::uint64_t size_ = 0;
 };
-
-// The bytes WriteLevelRecord stores for `record`: the Hero's MP byte is 0.
-RecordBytes EncodeRecord(CharacterId character, const LevelRecord& record);
 
 // "HP 120 -> 130, Strength 10 -> 12": the fields whose stored bytes differ,
 // in record order. Empty when the bytes are equal.

@@ -1,5 +1,6 @@
 #include "level_tables.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace thornwake {
@@ -54,45 +55,58 @@ void SetField(LevelRecord& record, StatField field, int value) {
     }
 }
 
-Result<LevelRecord> ReadLevelRecord(const RomFile& file, CharacterId character, int levelIndex) {
-    const std::uint64_t offset = RecordOffset(character, levelIndex);
-    LevelRecord record;
-    auto hp = file.ReadAt(offset, 2);
-    if (!hp) return hp.status();
-    record.HP = static_cast<std::int16_t>(static_cast<std::uint16_t>(hp.value()[0] | hp.value()[1] << 8));
+LevelRecordBytes EncodeLevelRecord(const LevelRecord& record) {
+    LevelRecordBytes bytes{};
+    const auto hp = static_cast<std::uint16_t>(record.HP);
+    bytes[0] = static_cast<std::uint8_t>(hp & 0xFF);
+    bytes[1] = static_cast<std::uint8_t>(hp >> 8);
     for (const StatFieldInfo& info : StatFields) {
-        if (info.field == StatField::HP) continue;
-        if (info.field == StatField::MP && !TableOf(character).HasMP) continue;
-        auto byte = file.ReadAt(offset + info.recordOffset, 1);
-        if (!byte) return byte.status();
-        SetField(record, info.field, byte.value()[0]);
+        if (info.field != StatField::HP) bytes[info.recordOffset] = static_cast<std::uint8_t>(GetField(record, info.field));
+    }
+    return bytes;
+}
+
+LevelRecord DecodeLevelRecord(const LevelRecordBytes& bytes) {
+    LevelRecord record;
+    record.HP = static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8));
+    for (const StatFieldInfo& info : StatFields) {
+        if (info.field != StatField::HP) SetField(record, info.field, bytes[info.recordOffset]);
     }
     return record;
+}
+
+LevelRecord AsStored(CharacterId character, LevelRecord record) {
+    if (!TableOf(character).HasMP) record.MP = 0;
+    return record;
+}
+
+Result<LevelRecord> ReadLevelRecord(const RomFile& file, CharacterId character, int levelIndex) {
+    const std::uint64_t offset = RecordOffset(character, levelIndex);
+    LevelRecordBytes bytes{};  // the Hero's MP byte is not read and stays 0
+    for (const StatFieldInfo& info : StatFields) {
+        if (info.field == StatField::MP && !TableOf(character).HasMP) continue;
+        auto read = file.ReadAt(offset + info.recordOffset, info.width);
+        if (!read) return read.status();
+        std::copy(read.value().begin(), read.value().end(), bytes.begin() + info.recordOffset);
+    }
+    return DecodeLevelRecord(bytes);
 }
 
 Status WriteLevelRecordFields(RomFile& file, std::uint64_t offset, const LevelRecord& record) {
     // A record that reaches past the end of the file is refused whole, before
     // its first field is written.
     if (Status s = file.CheckRange("write", offset, LevelRecordSize); !s) return s;
-    const auto hp = static_cast<std::uint16_t>(record.HP);
-    if (Status s = file.WriteAt(offset, {static_cast<std::uint8_t>(hp & 0xFF),
-                                         static_cast<std::uint8_t>(hp >> 8)});
-        !s) {
-        return s;
-    }
+    const LevelRecordBytes bytes = EncodeLevelRecord(record);
     for (const StatFieldInfo& info : StatFields) {
-        if (info.field == StatField::HP) continue;
-        const auto byte = static_cast<std::uint8_t>(GetField(record, info.field));
-        if (Status s = file.WriteAt(offset + info.recordOffset, {byte}); !s) return s;
+        const auto first = bytes.begin() + info.recordOffset;
+        if (Status s = file.WriteAt(offset + info.recordOffset, {first, first + info.width}); !s) return s;
     }
     return Status::Ok();
 }
 
 Status WriteLevelRecord(RomFile& file, CharacterId character, int levelIndex,
                         const LevelRecord& record) {
-    LevelRecord stored = record;
-    if (!TableOf(character).HasMP) stored.MP = 0;
-    if (Status s = WriteLevelRecordFields(file, RecordOffset(character, levelIndex), stored); !s) {
+    if (Status s = WriteLevelRecordFields(file, RecordOffset(character, levelIndex), AsStored(character, record)); !s) {
         return s;
     }
     return file.Flush();

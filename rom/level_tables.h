@@ -64,22 +64,32 @@ struct StatFieldInfo {
     const char* stem;     // "HP", "MP", "STR", ... as in the control names
     const char* name;     // "HP", "MP", "Strength", "Agility", ...
     int recordOffset;     // byte offset inside the record
+    int width;            // bytes
     int minimum;
     int maximum;
 };
 constexpr std::array<StatFieldInfo, 7> StatFields = {{
-    {StatField::HP, "HP", "HP", 0, -32768, 32767},
-    {StatField::MP, "MP", "MP", 2, 0, 255},
-    {StatField::STR, "STR", "Strength", 3, 0, 255},
-    {StatField::AGI, "AGI", "Agility", 4, 0, 255},
-    {StatField::CON, "CON", "Constitution", 5, 0, 255},
-    {StatField::INTL, "INTL", "Intelligence", 6, 0, 255},
-    {StatField::WIS, "WIS", "Wisdom", 7, 0, 255},
+    {StatField::HP, "HP", "HP", 0, 2, -32768, 32767},
+    {StatField::MP, "MP", "MP", 2, 1, 0, 255},
+    {StatField::STR, "STR", "Strength", 3, 1, 0, 255},
+    {StatField::AGI, "AGI", "Agility", 4, 1, 0, 255},
+    {StatField::CON, "CON", "Constitution", 5, 1, 0, 255},
+    {StatField::INTL, "INTL", "Intelligence", 6, 1, 0, 255},
+    {StatField::WIS, "WIS", "Wisdom", 7, 1, 0, 255},
 }};
 const StatFieldInfo& InfoOf(StatField field);
 int GetField(const LevelRecord& record, StatField field);
 // `value` must lie in the field's range.
 void SetField(LevelRecord& record, StatField field, int value);
+
+// The 8 bytes of a record as the game stores them (HP little-endian, then
+// MP, STR, AGI, CON, INTL, WIS), and back. Every field as it is.
+using LevelRecordBytes = std::array<std::uint8_t, LevelRecordSize>;
+LevelRecordBytes EncodeLevelRecord(const LevelRecord& record);
+LevelRecord DecodeLevelRecord(const LevelRecordBytes& bytes);
+
+// The record as WriteLevelRecord stores it for `character`: the Hero's MP is 0.
+LevelRecord AsStored(CharacterId character, LevelRecord record);
 
 // Seven positioned reads (the Hero's six: his MP byte is not read, MP is 0).
 // A failed read returns the error, never a record built in part.
