@@ -93,15 +93,15 @@ Result<LevelRecord> ReadLevelRecord(const RomFile& file, CharacterId character, 
 }
 
 Status WriteLevelRecordFields(RomFile& file, std::uint64_t offset, const LevelRecord& record) {
-    // A record that reaches past the end of the file is refused whole, before
-    // its first field is written.
-    if (Status s = file.CheckRange("write", offset, LevelRecordSize); !s) return s;
+    // One positioned write a field, in record order; a record that reaches
+    // past the end of the file is refused whole, before its first field.
+    static const std::vector<std::size_t> fieldWidths = [] {
+        std::vector<std::size_t> widths;
+        for (const StatFieldInfo& info : StatFields) widths.push_back(info.width);
+        return widths;
+    }();
     const LevelRecordBytes bytes = EncodeLevelRecord(record);
-    for (const StatFieldInfo& info : StatFields) {
-        const auto first = bytes.begin() + info.recordOffset;
-        if (Status s = file.WriteAt(offset + info.recordOffset, {first, first + info.width}); !s) return s;
-    }
-    return Status::Ok();
+    return file.WriteInPieces(offset, {bytes.begin(), bytes.end()}, fieldWidths);
 }
 
 Status WriteLevelRecord(RomFile& file, CharacterId character, int levelIndex,

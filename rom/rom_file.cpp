@@ -109,10 +109,25 @@ Result<std::vector<std::uint8_t>> RomFile::ReadAt(std::uint64_t offset, std::siz
 
 Status RomFile::WriteAt(std::uint64_t offset, const std::vector<std::uint8_t>& bytes) {
     if (Status range = CheckRange("write", offset, bytes.size()); !range) return range;
+    return WriteUnchecked(offset, bytes.data(), bytes.size());
+}
+
+Status RomFile::WriteInPieces(std::uint64_t offset, const std::vector<std::uint8_t>& bytes,
+                              const std::vector<std::size_t>& widths) {
+    if (Status range = CheckRange("write", offset, bytes.size()); !range) return range;
     std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t put = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
-                                     static_cast<off_t>(offset + done));
+    for (std::size_t width : widths) {
+        if (Status s = WriteUnchecked(offset + done, bytes.data() + done, width); !s) return s;
+        done += width;
+    }
+    return Status::Ok();
+}
+
+Status RomFile::WriteUnchecked(std::uint64_t offset, const std::uint8_t* bytes, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t put =
+            ::pwrite(fd_, bytes + done, count - done, static_cast<off_t>(offset + done));
         if (put < 0) {
             if (errno == EINTR) continue;
             return Status::Fail("Cannot write " + Quoted(path_) + ": " + SystemReason(errno) + ".");

@@ -52,6 +52,12 @@ public:
     // the end of the file is refused: the file never grows.
     Status WriteAt(std::uint64_t offset, const std::vector<std::uint8_t>& bytes);
 
+    // Writes `bytes` at `offset` as consecutive positioned writes of the given
+    // widths (adding up to bytes.size()), after one check of the whole span:
+    // a span that reaches past the end is refused before its first write.
+    Status WriteInPieces(std::uint64_t offset, const std::vector<std::uint8_t>& bytes,
+                         const std::vector<std::size_t>& widths);
+
     // Flushes what was written to the storage device (fsync).
     Status Flush();
 
@@ -74,6 +80,7 @@ public:
     Status CheckRange(const char* what, std::uint64_t offset, std::size_t count) const;
 
 private:
+    Status WriteUnchecked(std::uint64_t offset, const std::uint8_t* bytes, std::size_t count);
 
     int fd_ = -1;
     std::string path_;
