@@ -92,7 +92,8 @@ Result<LevelRecord> ReadLevelRecord(const RomFile& file, CharacterId character, 
     return DecodeLevelRecord(bytes);
 }
 
-Status WriteLevelRecordFields(RomFile& file, std::uint64_t offset, const LevelRecord& record) {
+Status WriteLevelRecordFields(RomFile& file, std::uint64_t offset, const LevelRecord& record,
+                              std::size_t* fieldsWritten) {
     // One positioned write a field, in record order; a record that reaches
     // past the end of the file is refused whole, before its first field.
     static const std::vector<std::size_t> fieldWidths = [] {
@@ -101,12 +102,14 @@ Status WriteLevelRecordFields(RomFile& file, std::uint64_t offset, const LevelRe
         return widths;
     }();
     const LevelRecordBytes bytes = EncodeLevelRecord(record);
-    return file.WriteInPieces(offset, {bytes.begin(), bytes.end()}, fieldWidths);
+    return file.WriteInPieces(offset, {bytes.begin(), bytes.end()}, fieldWidths, fieldsWritten);
 }
 
 Status WriteLevelRecord(RomFile& file, CharacterId character, int levelIndex,
-                        const LevelRecord& record) {
-    if (Status s = WriteLevelRecordFields(file, RecordOffset(character, levelIndex), AsStored(character, record)); !s) {
+                        const LevelRecord& record, std::size_t* fieldsWritten) {
+    if (Status s = WriteLevelRecordFields(file, RecordOffset(character, levelIndex),
+                                          AsStored(character, record), fieldsWritten);
+        !s) {
         return s;
     }
     return file.Flush();

@@ -96,13 +96,16 @@ LevelRecord AsStored(CharacterId character, LevelRecord record);
 Result<LevelRecord> ReadLevelRecord(const RomFile& file, CharacterId character, int levelIndex);
 
 // Seven positioned writes in record order, the Hero's MP byte always 0, then a
-// flush to the storage device. Stops at the first failed write.
+// flush to the storage device. Stops at the first failed write;
+// `fieldsWritten`, when given, receives how many fields (in StatFields order)
+// reached the file before it.
 Status WriteLevelRecord(RomFile& file, CharacterId character, int levelIndex,
-                        const LevelRecord& record);
+                        const LevelRecord& record, std::size_t* fieldsWritten = nullptr);
 
 // The same seven writes without the flush, for callers that write many
 // records and flush once at the end.
-Status WriteLevelRecordFields(RomFile& file, std::uint64_t offset, const LevelRecord& record);
+Status WriteLevelRecordFields(RomFile& file, std::uint64_t offset, const LevelRecord& record,
+                              std::size_t* fieldsWritten = nullptr);
 
 std::string FormatHP(std::int16_t value);
 std::string FormatStat(std::uint8_t value);

@@ -1,6 +1,7 @@
 #include "rom_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 namespace thornwake {
 
@@ -32,17 +34,30 @@ SizeCheck CheckROMSize(std::uint64_t length) {
 
 RomFile::~RomFile() { Close(); }
 
-Status RomFile::Open(const std::string& path) {
+Status RomFile::Open(const std::string& path, OpenMode mode) {
     if (IsOpen()) return Status::Fail("Another ROM image is still open.");
     if (path.empty()) return Status::Fail("Cannot open the ROM image: no file name was given.");
+    // Non-blocking, so that a FIFO cannot hang the open; never O_CREAT.
+    const int access = mode == OpenMode::ReadOnly ? O_RDONLY : O_RDWR;
     int fd;
     do {
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        fd = ::open(path.c_str(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         return Status::Fail("Cannot open " + Quoted(path) + ": " + SystemReason(errno) + ".");
     }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const int error = errno;
+        ::close(fd);
+        if (info.st_mode == 0) {
+            return Status::Fail("Cannot open " + Quoted(path) + ": " + SystemReason(error) + ".");
+        }
+        return Status::Fail(path + " is not a regular file.");
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     fd_ = fd;
+    readOnly_ = mode == OpenMode::ReadOnly;
     path_ = path;
     ++generation_;
     return Status::Ok();
@@ -76,8 +91,6 @@ Status RomFile::CheckRange(const char* what, std::uint64_t offset, std::size_t c
         return Status::Fail(std::string("Cannot ") + what + " " + Quoted(path_) + ": " +
                             SystemReason(errno) + ".");
     }
-    // Devices and pipes have no meaningful length; the system decides for them.
-    if (!S_ISREG(info.st_mode)) return Status::Ok();
     const auto size = static_cast<std::uint64_t>(info.st_size);
     if (offset > size || count > size - offset) {
         return Status::Fail(std::string("Cannot ") + what + " " + std::to_string(count) +
@@ -108,17 +121,21 @@ Result<std::vector<std::uint8_t>> RomFile::ReadAt(std::uint64_t offset, std::siz
 }
 
 Status RomFile::WriteAt(std::uint64_t offset, const std::vector<std::uint8_t>& bytes) {
-    if (Status range = CheckRange("write", offset, bytes.size()); !range) return range;
-    return WriteUnchecked(offset, bytes.data(), bytes.size());
+    return WriteInPieces(offset, bytes, {bytes.size()});
 }
 
 Status RomFile::WriteInPieces(std::uint64_t offset, const std::vector<std::uint8_t>& bytes,
-                              const std::vector<std::size_t>& widths) {
+                              const std::vector<std::size_t>& widths, std::size_t* piecesWritten) {
+    if (piecesWritten) *piecesWritten = 0;
+    if (IsOpen() && readOnly_) {
+        return Status::Fail("Cannot write " + Quoted(path_) + ": it was opened for reading only.");
+    }
     if (Status range = CheckRange("write", offset, bytes.size()); !range) return range;
     std::size_t done = 0;
     for (std::size_t width : widths) {
         if (Status s = WriteUnchecked(offset + done, bytes.data() + done, width); !s) return s;
         done += width;
+        if (piecesWritten) ++*piecesWritten;
     }
     return Status::Ok();
 }
@@ -142,20 +159,65 @@ Status RomFile::WriteUnchecked(std::uint64_t offset, const std::uint8_t* bytes, 
 
 Status RomFile::Flush() {
     if (!IsOpen()) return Status::Fail("Cannot save: no ROM image is open.");
+    if (readOnly_) return Status::Fail("Cannot write " + Quoted(path_) + ": it was opened for reading only.");
     while (::fsync(fd_) != 0) {
         if (errno == EINTR) continue;
-        // A device or pipe that cannot be synced has nothing to flush.
-        if (errno == EINVAL || errno == EROFS) break;
         return Status::Fail("Cannot flush " + Quoted(path_) + " to disk: " + SystemReason(errno) +
                             ".");
     }
     return Status::Ok();
 }
 
+Status RomFile::CheckStillAtPath() const {
+    if (!IsOpen()) return Status::Fail("No ROM image is open.");
+    struct stat held {}, named {};
+    if (::fstat(fd_, &held) != 0 || ::stat(path_.c_str(), &named) != 0 || held.st_nlink == 0 ||
+        held.st_dev != named.st_dev || held.st_ino != named.st_ino) {
+        return Status::Fail(path_ + " was moved, replaced or deleted since it was opened. Open it again.");
+    }
+    return Status::Ok();
+}
+
+Status RomFile::LockForWriting(std::chrono::milliseconds patience) {
+    if (!IsOpen()) return Status::Fail("No ROM image is open.");
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK) {
+            return Status::Fail("Cannot lock " + Quoted(path_) + ": " + SystemReason(errno) + ".");
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return Status::Fail(path_ + " is being changed by another program.");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (Status same = CheckStillAtPath(); !same) {
+        Unlock();
+        return same;
+    }
+    return Status::Ok();
+}
+
+void RomFile::Unlock() {
+    if (IsOpen()) ::flock(fd_, LOCK_UN);
+}
+
 void RomFile::Close() {
     if (!IsOpen()) return;
     ::close(fd_);  // the data already reached the system; a close error changes nothing
     fd_ = -1;
+    readOnly_ = false;
+}
+
+WriterLock::~WriterLock() {
+    if (held_ && file_.IsOpen() && file_.Generation() == generation_) file_.Unlock();
+}
+
+Status WriterLock::Acquire(std::chrono::milliseconds patience) {
+    Status locked = file_.LockForWriting(patience);
+    held_ = locked.ok();
+    generation_ = file_.Generation();
+    return locked;
 }
 
 }  // namespace thornwake

@@ -2,6 +2,7 @@
 // The one open ROM image file. Nothing of the image is cached: every ReadAt and
 // WriteAt goes straight to the operating system at its offset.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -26,6 +27,11 @@ constexpr const char* RefusedROMTitle = "Cannot Proceed";
 constexpr const char* RefusedROMMessage =
     "This ROM has a 200 byte header that must be removed before using this program.";
 
+enum class OpenMode { ReadWrite, ReadOnly };
+
+// How long a writer waits for another program's lock on the image.
+constexpr std::chrono::milliseconds WriterLockPatience{3000};
+
 class RomFile {
 public:
     RomFile() = default;
@@ -33,10 +39,12 @@ public:
     RomFile(const RomFile&) = delete;
     RomFile& operator=(const RomFile&) = delete;
 
-    // Opens `path` for binary reading and writing, creating an empty file when
-    // none exists. Precondition: Closed. On failure the message names the path
-    // and the system's reason, and the object stays Closed.
-    Status Open(const std::string& path);
+    // Opens the existing regular file at `path` (links followed) for reading
+    // and writing, or for reading only. Never creates a file; refuses a
+    // directory, device, FIFO or socket ("PATH is not a regular file.") before
+    // a byte is read or written. Precondition: Closed. On failure the message
+    // names the path and the system's reason, and the object stays Closed.
+    Status Open(const std::string& path, OpenMode mode = OpenMode::ReadWrite);
 
     // Measures the length of the file just opened from `path` and checks it.
     // Reads no content, changes nothing.
@@ -49,22 +57,39 @@ public:
 
     // Stores the bytes at offset .. offset + size - 1 and nothing else. The
     // bytes have reached the operating system when this returns. A range past
-    // the end of the file is refused: the file never grows.
+    // the end of the file is refused: the file never grows. Refused on a file
+    // opened for reading only.
     Status WriteAt(std::uint64_t offset, const std::vector<std::uint8_t>& bytes);
 
     // Writes `bytes` at `offset` as consecutive positioned writes of the given
     // widths (adding up to bytes.size()), after one check of the whole span:
     // a span that reaches past the end is refused before its first write.
+    // `piecesWritten`, when given, receives how many pieces reached the file,
+    // also when a later one failed.
     Status WriteInPieces(std::uint64_t offset, const std::vector<std::uint8_t>& bytes,
-                         const std::vector<std::size_t>& widths);
+                         const std::vector<std::size_t>& widths, std::size_t* piecesWritten = nullptr);
 
-    // Flushes what was written to the storage device (fsync).
+    // Flushes what was written to the storage device (fsync). Any failure of
+    // the flush is a failed write.
     Status Flush();
+
+    // Whether the open handle is still the file at its path: the same device
+    // and inode, and not deleted. Otherwise "PATH was moved, replaced or
+    // deleted since it was opened. Open it again."
+    Status CheckStillAtPath() const;
+
+    // Takes the exclusive advisory lock (flock) on the open file, waiting up
+    // to `patience` for another writer to finish ("PATH is being changed by
+    // another program."), then checks CheckStillAtPath. Released by Unlock or
+    // Close.
+    Status LockForWriting(std::chrono::milliseconds patience = WriterLockPatience);
+    void Unlock();
 
     // Closes the file if open; does nothing otherwise. Never fails.
     void Close();
 
     bool IsOpen() const { return fd_ >= 0; }
+    bool IsReadOnly() const { return readOnly_; }
     const std::string& Path() const { return path_; }
 
     // Current length of the open file, through its handle.
@@ -83,8 +108,27 @@ private:
     Status WriteUnchecked(std::uint64_t offset, const std::uint8_t* bytes, std::size_t count);
 
     int fd_ = -1;
+    bool readOnly_ = false;
     std::string path_;
     std::uint64_t generation_ = 0;
+};
+
+// The writer's lock for one save, one maximize run or one command: taken by
+// Acquire, released when it goes out of scope, unless the file was closed or
+// reopened meanwhile (closing already released it).
+class WriterLock {
+public:
+    explicit WriterLock(RomFile& file) : file_(file) {}
+    ~WriterLock();
+    WriterLock(const WriterLock&) = delete;
+    WriterLock& operator=(const WriterLock&) = delete;
+
+    Status Acquire(std::chrono::milliseconds patience = WriterLockPatience);
+
+private:
+    RomFile& file_;
+    std::uint64_t generation_ = 0;
+    bool held_ = false;
 };
 
 }  // namespace thornwake
