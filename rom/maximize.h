@@ -23,7 +23,11 @@ constexpr LevelRecord MaxedRecord{999, 99, 99, 99, 99, 99, 99};
 
 // Before the first write each operation checks that every record it will
 // write lies inside the file; on a short image it writes nothing and fails.
-// A failed write stops at once; the records written before it stay.
+// A failed write stops at once; the records written before it stay, and the
+// error says how many were written and which record may be incomplete
+// ("... 41 of 99 records were written before the error; Sprite level 42 may
+// be incomplete."). The operations neither lock the file nor check that it is
+// still at its path: their callers do that (WriterLock).
 Result<MaxOutcome> MaxHero(RomFile& file, const ProgressCallback& progress);
 Result<MaxOutcome> MaxSprite(RomFile& file, const ProgressCallback& progress);
 Result<MaxOutcome> MaxGirl(RomFile& file, const ProgressCallback& progress);
