@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <numeric>
 #include <string>
 #include <thread>
 
@@ -37,6 +38,12 @@ RomFile::~RomFile() { Close(); }
 Status RomFile::Open(const std::string& path, OpenMode mode) {
     if (IsOpen()) return Status::Fail("Another ROM image is still open.");
     if (path.empty()) return Status::Fail("Cannot open the ROM image: no file name was given.");
+    const std::string notRegular = path + " is not a regular file.";
+    // A folder, device, FIFO or socket is refused before it is even opened
+    // (opening some devices does something); the check of the handle below
+    // catches a file swapped in between.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return Status::Fail(notRegular);
     // Non-blocking, so that a FIFO cannot hang the open; never O_CREAT.
     const int access = mode == OpenMode::ReadOnly ? O_RDONLY : O_RDWR;
     int fd;
@@ -46,14 +53,14 @@ Status RomFile::Open(const std::string& path, OpenMode mode) {
     if (fd < 0) {
         return Status::Fail("Cannot open " + Quoted(path) + ": " + SystemReason(errno) + ".");
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd, &info) != 0) {
         const int error = errno;
         ::close(fd);
-        if (info.st_mode == 0) {
-            return Status::Fail("Cannot open " + Quoted(path) + ": " + SystemReason(error) + ".");
-        }
-        return Status::Fail(path + " is not a regular file.");
+        return Status::Fail("Cannot open " + Quoted(path) + ": " + SystemReason(error) + ".");
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return Status::Fail(notRegular);
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     fd_ = fd;
@@ -129,6 +136,9 @@ Status RomFile::WriteInPieces(std::uint64_t offset, const std::vector<std::uint8
     if (piecesWritten) *piecesWritten = 0;
     if (IsOpen() && readOnly_) {
         return Status::Fail("Cannot write " + Quoted(path_) + ": it was opened for reading only.");
+    }
+    if (std::accumulate(widths.begin(), widths.end(), std::size_t{0}) != bytes.size()) {
+        return Status::Fail("Cannot write " + Quoted(path_) + ": the pieces do not add up to the bytes given.");
     }
     if (Status range = CheckRange("write", offset, bytes.size()); !range) return range;
     std::size_t done = 0;
