@@ -1,6 +1,7 @@
-// MaxAll on a 2 MiB sample image against the floor: the same positioned
-// writes (same offsets, sizes and order) made with plain pwrite on the same
-// kind of file, and the single fsync MaxAll makes at the end. The floor
+// MaxAll on a 2 MiB sample image against the floor: the positioned writes
+// MaxAll made in one recorded run (same offsets, sizes, bytes and order)
+// repeated with plain pwrite on the same kind of file, and the single fsync
+// MaxAll makes at the end. The floor
 // without that fsync is shown too, for what the flush itself costs.
 //
 // The image files go to $THORNWAKE_BENCH_DIR, or else the system's temporary
@@ -9,6 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -34,20 +36,31 @@ struct Write {
     std::vector<unsigned char> bytes;
 };
 
-// What MaxAll writes: 297 records in file order, each as HP (2 bytes) and six
-// single bytes, all with MP 99; then the 99 Hero MP bytes as 0.
-std::vector<Write> MaxAllWrites() {
+// While set, every pwrite and fsync of this program is written down here, so
+// the floor repeats exactly the writes MaxAll made.
+struct Capture {
     std::vector<Write> writes;
-    for (int k = 0; k < 3 * thornwake::LevelCount; ++k) {
-        const off_t record = LevelTablesBegin + 8 * k;
-        writes.push_back({record, {0xE7, 0x03}});
-        for (int field = 2; field < 8; ++field) writes.push_back({record + field, {99}});
+    int flushes = 0;
+};
+Capture* capturing = nullptr;
+
+}  // namespace
+
+extern "C" {
+ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
+    if (capturing) {
+        const auto* bytes = static_cast<const unsigned char*>(buffer);
+        capturing->writes.push_back({offset, {bytes, bytes + count}});
     }
-    for (int i = 0; i < thornwake::LevelCount; ++i) {
-        writes.push_back({static_cast<off_t>(thornwake::HeroTable.BaseOffset + 8 * i + 2), {0}});
-    }
-    return writes;
+    return ::syscall(SYS_pwrite64, fd, buffer, count, offset);
 }
+int fsync(int fd) {
+    if (capturing) ++capturing->flushes;
+    return static_cast<int>(::syscall(SYS_fsync, fd));
+}
+}
+
+namespace {
 
 fs::path BenchFolder() {
     static const fs::path folder = [] {
@@ -80,8 +93,24 @@ void BM_MaxAll(benchmark::State& state) {
     benchmark::DoNotOptimize(callbacks);
 }
 
+// The writes of one MaxAll run on a fresh image, in the order made.
+const Capture& MaxAllCalls() {
+    static const Capture calls = [] {
+        Capture capture;
+        thornwake::RomFile file;
+        if (!file.Open(FreshSample("capture.sfc")).ok()) return capture;
+        capturing = &capture;
+        const auto outcome = thornwake::MaxAll(file, [] {});
+        capturing = nullptr;
+        if (!outcome.ok()) capture = {};
+        return capture;
+    }();
+    return calls;
+}
+
 void PwriteFloor(benchmark::State& state, bool withFsync) {
-    const std::vector<Write> writes = MaxAllWrites();
+    const std::vector<Write>& writes = MaxAllCalls().writes;
+    if (writes.empty()) return state.SkipWithError("cannot record MaxAll's writes");
     const int fd = ::open(FreshSample(withFsync ? "floor.sfc" : "floor-nofsync.sfc").c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return state.SkipWithError("cannot open the image");
     for (auto _ : state) {
@@ -148,7 +177,11 @@ int main(int argc, char** argv) {
     const double maxAll = reporter.Time("BM_MaxAll");
     const double floor = reporter.Time("BM_PwriteFloor");
     const double floorNoFsync = reporter.Time("BM_PwriteFloorNoFsync");
-    std::printf("\nMaxAll: 2376 writes (297 records x 7, then 99 Hero MP bytes) and one fsync\n");
+    std::size_t bytes = 0;
+    for (const Write& w : MaxAllCalls().writes) bytes += w.bytes.size();
+    std::printf("\nMaxAll: %zu positioned writes (%zu bytes) and %d fsync, recorded from one run;"
+                " the floor makes exactly these\n",
+                MaxAllCalls().writes.size(), bytes, MaxAllCalls().flushes);
     if (maxAll > 0 && floor > 0) {
         std::printf("MaxAll / floor (same pwrites + the same one fsync): %.2fx  (goal: at most 1.5x)\n",
                     maxAll / floor);
