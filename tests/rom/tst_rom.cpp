@@ -177,8 +177,8 @@ private slots:
         QVERIFY(file.Open(path).ok());
         QVERIFY(!file.Open(other).ok() && file.Path() == path);  // one image at a time
         const int theirs = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (change == "renamed away") std::filesystem::rename(path, path + ".moved");
-        if (change == "replaced") std::filesystem::rename(other, path);
+        if (change == "renamed away" || change == "replaced") std::filesystem::rename(path, path + ".moved");
+        if (change == "replaced") std::filesystem::rename(other, path);  // another file, the first one kept elsewhere
         if (change == "deleted") std::filesystem::remove(path);
         if (change == "locked by another") QCOMPARE(::flock(theirs, LOCK_EX | LOCK_NB), 0);
         const QString expected = change == "none" ? "" : Text(path) + (change == "locked by another" ? " is being changed by another program." : " was moved, replaced or deleted since it was opened. Open it again.");
