@@ -5,6 +5,13 @@
 
 #include <QtTest>
 
+#include <linux/fs.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "ips_patch.h"
 #include "sample_image.h"
 
 namespace {
@@ -83,6 +90,17 @@ QString checkText(const QByteArray& image) {
            (valid == image ? "valid\n" : QString::asprintf("invalid, the image sums to 0x%04X\n", wordAt(valid, 0xFFDE)));
 }
 
+// Makes `path` read-only, or writable again; returns the error an open for writing then gets, 0
+// if it cannot be done here. Root passes permissions, so it makes the file immutable instead.
+int setReadOnly(const QString& path, bool on) {
+    if (::geteuid() != 0) return on && QFile::setPermissions(path, QFile::ReadOwner) ? EACCES : 0;
+    QFile file(path);
+    int flags = 0;
+    if (!file.open(QFile::ReadOnly) || ::ioctl(file.handle(), FS_IOC_GETFLAGS, &flags) != 0) return 0;
+    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    return ::ioctl(file.handle(), FS_IOC_SETFLAGS, &flags) == 0 ? EPERM : 0;
+}
+
 QByteArray readFile(const QString& path) { QFile file(path); return file.open(QFile::ReadOnly) ? file.readAll() : "(none)"; }
 bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
@@ -96,6 +114,7 @@ class LevelsCliTest : public QObject {
     QTemporaryDir dir_;
     QByteArray g_, b_;  // the sample image; a copy with some table bytes and one other byte changed
     QStringList entries_;
+    int readOnly_ = 0;  // the error a write open of ro.sfc gets
 
 private slots:
     void initTestCase() {
@@ -110,8 +129,12 @@ private slots:
                                      "wisdom\r\n\r\n \"2\" ,\"Girl\",\"-1.5\",1,2,3,4,5,255\r\n,,,,,,,,"));
         QVERIFY(writeFile("bad.csv", header + "\ngirl,100,1,1,1,1,1,1,1\nsprite,7,100,20,1,2,3,4,5\n\"wiz\nard\",1,1,1,1,1,1,1,1\n"
                           "hero,1,32768,5,1,1,1,1,1\nSprite,7,1,1,1,1,1,1,1\ngirl,1,1,1,1,1,1,1\ngirl,0,1,1,1,1,1,1,256"));
+        QVERIFY(QDir().mkdir("dir") && ::mkfifo("fifo", 0600) == 0 && writeFile("ro.sfc", g_));
+        readOnly_ = setReadOnly("ro.sfc", true);
         entries_ = QDir().entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
     }
+
+    void cleanupTestCase() { setReadOnly("ro.sfc", false); }
 
     void commands_data() {
         QTest::addColumn<QStringList>("args");
@@ -132,9 +155,16 @@ private slots:
             QTest::newRow(qPrintable(name)) << command.split(' ') << image << QStringList{QString::number(status), out, err}
                                             << (!after.isNull() ? after : command.contains(" out") ? "old" : image);
         };
-        for (const QString command : {"show game.sfc", "export game.sfc", "import game.sfc levels.csv", "max game.sfc sprite",
-                                      "diff b.sfc game.sfc", "check game.sfc --fix-checksum"}) {
-            const QString name = command.section(' ', 0, 0);
+        const QStringList commands{"show game.sfc", "export game.sfc", "import game.sfc levels.csv", "max game.sfc sprite",
+                                   "diff b.sfc game.sfc", "check game.sfc --fix-checksum"};
+        for (const QString& command : commands) {
+            const QString name = command.section(' ', 0, 0), special = QStringList{"dir", "fifo", "/dev/null"}[name.size() % 3];
+            row(name + " " + special, QString(command).replace("game.sfc", special), 1, {}, special + " is not a regular file.\n");
+            if (command.contains(QRegularExpression("import|max|fix"))) {  // the commands that write
+                row(name + " locked", "--wait 0 " + command, 1, {}, "game.sfc is being changed by another program.\n");
+                row(name + " read-only", QString(command).replace("game.sfc", "ro.sfc"), 1, {},
+                    QString("Cannot open \"ro.sfc\": %1.\n").arg(strerror(readOnly_)));
+            }
             row(name + " headered", command, 1, {}, "game.sfc: This ROM has a 200 byte header that must be removed "
                 "before using this program.\n", headered);
             if (name != "check") {
@@ -142,15 +172,16 @@ private slots:
                     "the end of the image, which has 1067080 bytes\n", shortImage);
             }
         }
-        row("show", "show game.sfc", 0, table(g, 0) + '\n' + table(g, 1) + '\n' + table(g, 2));
+        row("show", "show ro.sfc", 0, table(g, 0) + '\n' + table(g, 1) + '\n' + table(g, 2));
         row("show girl of a short image", "show game.sfc --character GIRL", 0, table(g, 2), {}, shortImage);
         row("show missing", "show typo.sfc", 1, {}, "typo.sfc: no such file\n");
         row("export", "export game.sfc", 0, exported(g, false));
         row("export json", "export game.sfc --format JSON", 0, exported(g, true));
-        row("export -o", "export game.sfc -o out", 0, {}, {}, {}, exported(g, false).toUtf8());
+        row("show hero, locked", "show game.sfc --character hero", 0, table(g, 0));
+        row("export -o", "export ro.sfc -o out", 0, {}, {}, {}, exported(g, false).toUtf8());
         row("export over the image", "export game.sfc -o game.sfc", 1, {},
             "game.sfc: is game.sfc itself; choose another output file\n");
-        row("import dry run", "import game.sfc levels.csv --dry-run", 0,
+        row("import dry run", "import ro.sfc levels.csv --dry-run", 0,
             changes(g, zeroMP) + QString("%1 records would change; nothing written.\n").arg(stray));
         row("import", "import game.sfc levels.csv", 0, QString("%1 records changed.\n").arg(stray), {}, {}, zeroMP);
         row("import one", "import game.sfc one.csv", 0, "1 record changed.\n", {}, {},
@@ -165,8 +196,10 @@ private slots:
             row("max " + target, "max game.sfc " + target, 0, (who.size() == 3 ? "Hero, Sprite and Girl: all 297" :
                 target + ": all 99") + " levels maximized.\n", {}, {}, maxed(g, who));
         }
-        row("diff", "diff game.sfc b.sfc --ips out", 0, changes(g, b_), {}, {}, patch + "EOF");
-        row("check", "check game.sfc", 0, checkText(g));
+        row("diff", "diff ro.sfc b.sfc --ips out", 0, changes(g, b_), {}, {}, patch + "EOF");
+        row("export -o, full", "export game.sfc -o out", 1, {}, "out: cannot write: File too large\n");
+        row("diff --ips, full", "diff game.sfc b.sfc --ips out", 1, {}, "out: cannot write: File too large\n");
+        row("check", "check ro.sfc", 0, checkText(g));
         row("check broken", "check game.sfc", 0, checkText(broken), {}, broken);
         row("check short", "check game.sfc", 0, checkText(shortImage), {}, shortImage);
         row("check fix", "check game.sfc --fix-checksum", 0, checkText(broken) + QString::asprintf("Checksum fixed: 0x%04X, "
@@ -177,17 +210,36 @@ private slots:
             "CHARACTER: everyone not in {hero,sprite,girl,all}\nRun with --help for more information.\n");
     }
 
+    // Rows named "locked" run while the test holds the writer's lock on game.sfc, those named "full" with no room for
+    // a file to grow.
     void commands() {
         QFETCH(QStringList, args);
         QFETCH(QByteArray, before);
+        const QString tag = QTest::currentDataTag();
+        if (tag.endsWith("read-only") && !readOnly_) QSKIP("cannot make a file read-only here");
+        QFile image("game.sfc");
         QVERIFY(writeFile("game.sfc", before) && writeFile("out", "old"));
+        if (tag.contains("locked")) QVERIFY(image.open(QFile::ReadOnly) && ::flock(image.handle(), LOCK_EX) == 0);
+        if (tag.endsWith("full")) args = QStringList{"-c", "trap '' XFSZ; ulimit -f 0; exec \"$0\" \"$@\"", THORNWAKE_LEVELS_EXE} + args;
         QProcess process;
-        process.start(THORNWAKE_LEVELS_EXE, args);
+        process.start(tag.endsWith("full") ? "sh" : THORNWAKE_LEVELS_EXE, args);
         QVERIFY(process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit);
         QTEST((QStringList{QString::number(process.exitCode()), process.readAllStandardOutput(),
                            process.readAllStandardError()}), "result");
         QTEST(readFile(args.contains("out") ? "out" : "game.sfc"), "after");
         QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), entries_);
+    }
+
+    // A record never starts at 0x454F46, which readers take for the end marker "EOF": it starts one byte earlier,
+    // with that byte of the new image also where it lies before the range compared.
+    void ipsRecordsNeverStartAtEof() {
+        for (const std::uint32_t begin : {0x454F40u, 0x454F46u}) {
+            std::vector<std::uint8_t> before(0x454F50, 3), after = before;
+            after[0x454F46] = 7;
+            after[0x454F45] = begin == 0x454F46 ? 5 : 3;
+            const std::vector<std::uint8_t> patch{'P', 'A', 'T', 'C', 'H', 0x45, 0x4F, 0x45, 0, 2, after[0x454F45], 7, 'E', 'O', 'F'};
+            QCOMPARE(thornwake::cli::MakeIpsPatch(before, after, begin, 0x454F50), patch);
+        }
     }
 };
 
