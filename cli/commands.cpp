@@ -13,8 +13,8 @@
 #include "image_access.h"
 #include "ips_patch.h"
 #include "level_csv.h"
-#include "output_file.h"
 #include "maximize.h"
+#include "output_file.h"
 #include "snes_header.h"
 
 namespace thornwake::cli {
