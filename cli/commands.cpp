@@ -14,6 +14,7 @@
 #include "ips_patch.h"
 #include "level_csv.h"
 #include "maximize.h"
+#include "output_file.h"
 #include "snes_header.h"
 
 namespace thornwake::cli {
@@ -52,16 +53,6 @@ Result<std::string> ReadTextFile(const std::string& path) {
         return Status::Fail(path + ": cannot read: " + std::strerror(errno));
     }
     return text.str();
-}
-
-Status WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-        return Status::Fail(path + ": cannot write: " + std::strerror(errno));
-    }
-    return Status::Ok();
 }
 
 Result<std::vector<LevelRow>> ReadRows(const Image& image, const std::vector<RecordId>& ids) {
@@ -108,6 +99,16 @@ void PrintTable(std::ostream& out, CharacterId character, const std::vector<Leve
     }
 }
 
+// `max`: one character after another in file order, each complete and flushed
+// before the next starts. All three give the bytes of MaxAll, but a run cut
+// short never leaves the Hero's MP slots at 99, as MaxAll's first pass would.
+struct MaxStep {
+    CharacterId character;
+    Result<MaxOutcome> (*run)(RomFile&, const ProgressCallback&);
+};
+constexpr MaxStep MaxSteps[] = {
+    {CharacterId::Hero, MaxHero}, {CharacterId::Girl, MaxGirl}, {CharacterId::Sprite, MaxSprite}};
+
 std::string Printable(const std::vector<std::uint8_t>& image, std::uint32_t offset, std::uint32_t length) {
     std::string text;
     for (std::uint32_t i = 0; i < length; ++i) {
@@ -145,7 +146,7 @@ std::string RomSizeName(std::uint8_t code) {
 
 int Show(const Streams& io, const std::string& path, std::optional<CharacterId> character) {
     Image image;
-    if (Status opened = image.Open(path); !opened) {
+    if (Status opened = image.Open(path, OpenMode::ReadOnly); !opened) {
         return Report(io, opened);
     }
     const auto rows = ReadRows(image, character ? RecordsOf(*character) : AllRecords());
@@ -165,7 +166,7 @@ int Show(const Streams& io, const std::string& path, std::optional<CharacterId> 
 
 int Export(const Streams& io, const std::string& path, ExportFormat format, const std::string& outputFile) {
     Image image;
-    if (Status opened = image.Open(path); !opened) {
+    if (Status opened = image.Open(path, OpenMode::ReadOnly); !opened) {
         return Report(io, opened);
     }
     const auto rows = ReadRows(image, AllRecords());
@@ -180,7 +181,7 @@ int Export(const Streams& io, const std::string& path, ExportFormat format, cons
     if (Status distinct = CheckNotSameFile(outputFile, {path}); !distinct) {
         return Report(io, distinct);
     }
-    if (Status written = WriteFile(outputFile, text); !written) {
+    if (Status written = ReplaceFile(outputFile, text); !written) {
         return Report(io, written);
     }
     return ExitOk;
@@ -188,8 +189,12 @@ int Export(const Streams& io, const std::string& path, ExportFormat format, cons
 
 int Import(const Streams& io, const std::string& path, const std::string& csvFile, bool dryRun) {
     Image image;
-    if (Status opened = image.Open(path); !opened) {
+    if (Status opened = image.Open(path, dryRun ? OpenMode::ReadOnly : OpenMode::ReadWrite); !opened) {
         return Report(io, opened);
+    }
+    WriterLock lock(image.File());
+    if (Status locked = dryRun ? Status::Ok() : lock.Acquire(io.patience); !locked) {
+        return Report(io, locked);
     }
     const Result<std::string> text = ReadTextFile(csvFile);
     if (!text) {
@@ -260,25 +265,31 @@ int Import(const Streams& io, const std::string& path, const std::string& csvFil
 
 int Max(const Streams& io, const std::string& path, std::optional<CharacterId> character) {
     Image image;
-    if (Status opened = image.Open(path); !opened) {
+    if (Status opened = image.Open(path, OpenMode::ReadWrite); !opened) {
         return Report(io, opened);
     }
     if (Status inside = image.CheckInside(character ? RecordsOf(*character) : AllRecords()); !inside) {
         return Report(io, inside);
     }
-    const ProgressCallback noProgress = [] {};
-    Result<MaxOutcome> outcome = MaxOutcome::Completed;
-    if (!character) {
-        outcome = MaxAll(image.File(), noProgress);
-    } else if (*character == CharacterId::Hero) {
-        outcome = MaxHero(image.File(), noProgress);
-    } else if (*character == CharacterId::Sprite) {
-        outcome = MaxSprite(image.File(), noProgress);
-    } else {
-        outcome = MaxGirl(image.File(), noProgress);
+    WriterLock lock(image.File());
+    if (Status locked = lock.Acquire(io.patience); !locked) {
+        return Report(io, locked);
     }
-    if (!outcome || outcome.value() != MaxOutcome::Completed) {
-        return Report(io, outcome ? image.Fail("maximizing was interrupted") : outcome.status());
+    std::vector<std::string> done;
+    for (const MaxStep& step : MaxSteps) {
+        if (character && *character != step.character) {
+            continue;
+        }
+        const Result<MaxOutcome> outcome = step.run(image.File(), [] {});
+        if (!outcome || outcome.value() != MaxOutcome::Completed) {
+            Report(io, outcome ? image.Fail("maximizing was interrupted") : outcome.status());
+            if (!done.empty()) {
+                io.err << done.front() << (done.size() > 1 ? " and " + done.back() : "") << ": all "
+                       << LevelCount * done.size() << " levels were maximized before that.\n";
+            }
+            return ExitFailure;
+        }
+        done.push_back(CharacterName(step.character));
     }
     if (character) {
         io.out << CharacterName(*character) << ": all " << LevelCount << " levels maximized.\n";
@@ -292,7 +303,7 @@ int Diff(const Streams& io, const std::string& pathA, const std::string& pathB, 
     Image a;
     Image b;
     for (auto [image, path] : {std::make_pair(&a, &pathA), std::make_pair(&b, &pathB)}) {
-        if (Status opened = image->Open(*path); !opened) {
+        if (Status opened = image->Open(*path, OpenMode::ReadOnly); !opened) {
             return Report(io, opened);
         }
         if (Status inside = image->CheckInside(AllRecords()); !inside) {
@@ -311,16 +322,17 @@ int Diff(const Streams& io, const std::string& pathA, const std::string& pathB, 
         }
     }
     if (!ipsFile.empty()) {
-        const auto tablesA = a.ReadRange(LevelTablesBegin, LevelTablesEnd - LevelTablesBegin);
-        const auto tablesB = b.ReadRange(LevelTablesBegin, LevelTablesEnd - LevelTablesBegin);
-        if (!tablesA || !tablesB) {
-            return Report(io, tablesA ? tablesB.status() : tablesA.status());
+        const auto imageA = a.ReadRange(0, a.Size());
+        const auto imageB = b.ReadRange(0, b.Size());
+        if (!imageA || !imageB) {
+            return Report(io, imageA ? imageB.status() : imageA.status());
         }
         if (Status distinct = CheckNotSameFile(ipsFile, {pathA, pathB}); !distinct) {
             return Report(io, distinct);
         }
-        const std::vector<std::uint8_t> patch = MakeIpsPatch(LevelTablesBegin, tablesA.value(), tablesB.value());
-        if (Status written = WriteFile(ipsFile, std::string(patch.begin(), patch.end())); !written) {
+        const std::vector<std::uint8_t> patch =
+            MakeIpsPatch(imageA.value(), imageB.value(), LevelTablesBegin, LevelTablesEnd);
+        if (Status written = ReplaceFile(ipsFile, std::string(patch.begin(), patch.end())); !written) {
             return Report(io, written);
         }
     }
@@ -330,8 +342,12 @@ int Diff(const Streams& io, const std::string& pathA, const std::string& pathB, 
 
 int Check(const Streams& io, const std::string& path, bool fixChecksum) {
     Image image;
-    if (Status opened = image.Open(path); !opened) {
+    if (Status opened = image.Open(path, fixChecksum ? OpenMode::ReadWrite : OpenMode::ReadOnly); !opened) {
         return Report(io, opened);
+    }
+    WriterLock lock(image.File());
+    if (Status locked = fixChecksum ? lock.Acquire(io.patience) : Status::Ok(); !locked) {
+        return Report(io, locked);
     }
     io.out << "Size: " << image.Size() << " bytes, accepted by the size check\n";
     if (image.Size() < ChecksumOffset + 2) {
