@@ -653,6 +653,24 @@ private slots:
         if (nested == "mnuOpen")
             QVERIFY(e.texts("Hero") == RecordTexts(b, "Hero", 0) && e.item("mnuMaxAll")->isEnabled());
     }
+
+    // A path given at start opens as if chosen in the dialog: the same checks,
+    // messages and end, and a cancelled Open ROM opens that path again.
+    void openGivenPath_data() {
+        QTest::addColumn<int>("size");  // -1: no file
+        QTest::addColumn<QString>("seen");  // the first box's title | where the next dialog starts
+        QTest::newRow("accepted") << int(ImageSize) << " | ~/a.smc";
+        QTest::newRow("copier header") << 2097664 << "Cannot Proceed | ";  // the end: no dialog
+        QTest::newRow("no such file") << -1 << "Cannot Open ROM | ~/a.smc";
+    }
+    void openGivenPath() {
+        QFETCH(int, size);
+        Editor e;
+        e.window.OpenROM(size < 0 ? e.folder.filePath("a.smc") : e.makeImage("a.smc", PatternImage(std::size_t(size))));
+        e.item("mnuOpen")->trigger();
+        const QString dialog = e.desktop.fileRequests.value(0).fileName;
+        QTEST(e.desktop.messages.value(0).title + " | " + QString(dialog).replace(e.folder.path(), "~"), "seen");
+    }
 };
 
 QTEST_MAIN(TestMainWindow)
