@@ -60,6 +60,7 @@ struct Editor : QObject {
         QTabBar* tabs = find<QTabWidget>("SelectLevelsTAB")->tabBar();
         if (w[0] == "later") QTimer::singleShot(0, this, [this, arg] { run(arg); });  // inside the next command
         else if (w[0] == "open") desktop.fileAnswers << path(arg), find<QAction>("mnuOpen")->trigger();
+        else if (w[0] == "start") window.OpenROM(path(arg));  // the file named on the command line
         else if (w[0] == "make") make(w[1], w[2].toInt(nullptr, 0));
         else if (w[0] == "poke") made[w[1]][w[2].toInt(nullptr, 0)] = char(w[3].toInt()), store(w[1]);
         else if (w[0] == "answer") desktop.messageAnswers << (arg == "Yes" ? QMessageBox::Yes : QMessageBox::No);
@@ -178,24 +179,6 @@ private slots:
                 QVERIFY2(width + frame <= w->width() && w->parentWidget()->rect().contains(w->geometry()), qPrintable(w->objectName()));
         }
     }
-
-    // A path given at start opens as if chosen in the dialog: the same checks,
-    // messages and end, and a cancelled Open ROM opens that path again.
-    void openGivenPath_data() {
-        QTest::addColumn<int>("size");  // -1: no file
-        QTest::addColumn<QString>("seen");  // the first box's title | where the next dialog starts
-        QTest::newRow("accepted") << int(ImageSize) << " | ~/a.smc";
-        QTest::newRow("copier header") << 2097664 << "Cannot Proceed | ";  // the end: no dialog
-        QTest::newRow("no such file") << -1 << "Cannot Open ROM | ~/a.smc";
-    }
-    void openGivenPath() {
-        QFETCH(int, size);
-        Editor e;
-        e.window.OpenROM(size < 0 ? e.folder.filePath("a.smc") : e.makeImage("a.smc", PatternImage(std::size_t(size))));
-        e.item("mnuOpen")->trigger();
-        const QString dialog = e.desktop.fileRequests.value(0).fileName;
-        QTEST(e.desktop.messages.value(0).title + " | " + QString(dialog).replace(e.folder.path(), "~"), "seen");
-    }
 };
 
 // Rows: the steps ("; " between them), then what is seen. Images: a.smc and
@@ -239,6 +222,13 @@ void TestMainWindow::scenario_data() {
         QTest::addRow("%s bytes", size) << QString("make big.smc %1; open big.smc; open a.smc").arg(size) << seen;
     QTest::addRow("no such file") << "open none/a.smc" << QStringList{
         box("Cannot Open ROM", "Cannot open \"DIR/none/a.smc\": No such file or directory."), closed, "end: "};
+    // A file named at start opens as Open ROM opens one; the dialog then starts there.
+    QTest::addRow("file at start") << "start a.smc" << QStringList{versioned, "enabled: all", hero1, "file a.smc: unchanged"};
+    QTest::addRow("open after start") << "start a.smc; open b.swc" << QStringList{dialog + "DIR/a.smc"};
+    QTest::addRow("refused file at start") << "make big.smc 2097664; start big.smc; open a.smc"
+                                           << QStringList{refused, "end: 1", "Hero: level 0: |||||"};
+    const QString missing = box("Cannot Open ROM", "Cannot open \"DIR/none.smc\": No such file or directory.");
+    QTest::addRow("missing file at start") << "start none.smc; open" << QStringList{missing, missing, closed, dialog + "DIR/none.smc"};
     QTest::addRow("short image") << "make short.smc 0x104844; open short.smc; row Sprite 2; menu mnuMaxAll" << QStringList{
         box("Cannot Read Level", "Level 2 of the Sprite could not be read.\n\nCannot read 2 byte(s) at offset 0x104848: the file "
                                  "\"DIR/short.smc\" is only 1067076 bytes long."), "saves: Hero Girl", "Sprite: level 2: ||||||",
