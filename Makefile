@@ -11,7 +11,8 @@ DEPS = build-essential cmake ninja-build pkg-config \
        libcli11-dev libcsv-dev nlohmann-json3-dev \
        xvfb xdotool x11-utils imagemagick python3 fonts-wine \
        dbus-daemon at-spi2-core python3-pyatspi \
-       desktop-file-utils appstream dpkg-dev file locales
+       desktop-file-utils appstream dpkg-dev file locales \
+       shared-mime-info help2man lintian
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 

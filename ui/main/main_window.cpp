@@ -250,9 +250,19 @@ void Main::LoadROM() {
     const QString chosen = desktop_.chooseFileToOpen(this, request);
     if (ended_) return;
     // A cancel opens the file of the last completed use again.
-    if (!chosen.isEmpty()) dlgFileName_ = chosen;
-    const QString path = dlgFileName_;
+    OpenChosenROM(chosen.isEmpty() ? dlgFileName_ : chosen);
+}
+
+void Main::OpenROM(const QString& path) {
+    if (ended_) return;
+    CloseROM();
+    setWindowTitle(VersionedCaption());
+    OpenChosenROM(path);
+}
+
+void Main::OpenChosenROM(const QString& path) {
     if (path.isEmpty()) return;  // nothing chosen yet: stay closed
+    dlgFileName_ = path;
 
     const std::string localPath = QFile::encodeName(path).toStdString();
     if (Status opened = rom_.Open(localPath); !opened) {

@@ -36,6 +36,10 @@ public:
 
     // File menu.
     void LoadROM();
+    // Opens `path` as if it had been chosen in the Open ROM dialog: the same
+    // checks and messages, the end of the program for a refused image, and the
+    // dialog remembers the path.
+    void OpenROM(const QString& path);
     void CloseROM();
     void Quit();
 
@@ -71,6 +75,8 @@ private:
     CharacterPanel& panel(CharacterId character) const;
     void showPanel(CharacterId character);
     void setRomCommandsEnabled(bool enabled);
+    // What LoadROM does once the dialog has answered `path` (empty: stay closed).
+    void OpenChosenROM(const QString& path);
 
     // Reads the selected level into the fields; false when nothing was read.
     bool LoadLV(CharacterId character);
