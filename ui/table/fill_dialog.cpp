@@ -10,8 +10,8 @@
 
 namespace thornwake {
 
-FillDialog::FillDialog(const QString& title, StatField field, int levelCount, int first, int last, QWidget* parent)
-    : QDialog(parent), field_(field), levelCount_(levelCount), first_(new QLineEdit(QString::number(first))),
+FillDialog::FillDialog(const QString& title, StatField field, int firstLevel, int lastLevel, int first, int last, QWidget* parent)
+    : QDialog(parent), field_(field), levelCount_(lastLevel - firstLevel + 1), first_(new QLineEdit(QString::number(first))),
       last_(new QLineEdit(QString::number(last))), curve_(new QComboBox), rule_(new QLabel),
       buttons_(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel)) {
     setObjectName(QStringLiteral("FillDLG"));
@@ -22,8 +22,8 @@ FillDialog::FillDialog(const QString& title, StatField field, int levelCount, in
     for (const CurveInfo& info : Curves) curve_->addItem(QString::fromLatin1(info.name));
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("&First level:"), first_);
-    form->addRow(QStringLiteral("&Last level:"), last_);
+    form->addRow(QStringLiteral("&From (level %1):").arg(firstLevel + 1), first_);
+    form->addRow(QStringLiteral("&To (level %1):").arg(lastLevel + 1), last_);
     form->addRow(QStringLiteral("&Curve:"), curve_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(title));

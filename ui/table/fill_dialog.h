@@ -26,9 +26,9 @@ struct FillRequest {
 class FillDialog : public QDialog {
     Q_OBJECT
 public:
-    // `title` names the range ("Sprite's Strength, levels 1 to 99"); the
-    // fields start with the values stored there.
-    FillDialog(const QString& title, StatField field, int levelCount, int first, int last, QWidget* parent);
+    // `title` names the range ("The Sprite's Strength, levels 1 to 99"),
+    // given as level indexes; the fields start with the values stored there.
+    FillDialog(const QString& title, StatField field, int firstLevel, int lastLevel, int first, int last, QWidget* parent);
 
     std::optional<FillRequest> request() const;
     // Checks the texts and reports the preview again.

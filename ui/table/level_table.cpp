@@ -184,8 +184,11 @@ void LevelTableWindow::fill() {
                                QString::fromLatin1(InfoOf(field).name))
                           .arg(firstLevel + 1)
                           .arg(lastLevel + 1),
-                      field, lastLevel - firstLevel + 1, *first, *last, this);
+                      field, firstLevel, lastLevel, *first, *last, this);
     dialog.setFont(font());
+    // Over the grid, so that the chart's preview stays in sight.
+    dialog.adjustSize();
+    dialog.move(grid_->mapToGlobal(grid_->rect().center()) - dialog.rect().center());
     chart_->setColumn(column);
     connect(&dialog, &FillDialog::previewChanged, this,
             [this, firstLevel](const std::vector<int>& values) { chart_->setPreview(firstLevel, values); });
