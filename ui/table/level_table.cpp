@@ -108,15 +108,14 @@ void LevelTableWindow::buildControls() {
         const QSignalBlocker quiet(characters_);
         characters_->setCurrentIndex(static_cast<int>(character));
     });
-    connect(model_, &LevelTableModel::statusChanged, this, [this](const QString& text) {
-        status_->setText(text);
-        status_->setToolTip(text);
-    });
+    connect(model_, &LevelTableModel::statusChanged, this, &LevelTableWindow::say);
     connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { chart_->setColumn(std::max(current.column(), 0)); });
     connect(grid_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &LevelTableWindow::followSelection);
     connect(&history_, &QUndoStack::canUndoChanged, undoButton, &QPushButton::setEnabled);
     connect(&history_, &QUndoStack::canRedoChanged, redoButton, &QPushButton::setEnabled);
+    connect(&history_, &QUndoStack::undoTextChanged, undoButton, &QWidget::setToolTip);
+    connect(&history_, &QUndoStack::redoTextChanged, redoButton, &QWidget::setToolTip);
     connect(fillButton, &QPushButton::clicked, this, &LevelTableWindow::fill);
     connect(undoButton, &QPushButton::clicked, model_, &LevelTableModel::undo);
     connect(redoButton, &QPushButton::clicked, model_, &LevelTableModel::redo);
@@ -136,6 +135,11 @@ void LevelTableWindow::addShortcuts() {
     add(QKeySequence(Qt::CTRL | Qt::Key_F), [this] { fill(); });
     add(QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { model_->undo(); });
     add(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { model_->redo(); });
+}
+
+void LevelTableWindow::say(const QString& text) {
+    status_->setText(text);
+    status_->setToolTip(text);  // the whole of a long message
 }
 
 void LevelTableWindow::followSelection() {
@@ -164,7 +168,7 @@ void LevelTableWindow::fill() {
         rows.insert(index.row());
     }
     if (columns.size() > 1) {
-        status_->setText(QStringLiteral("Nothing was filled: select levels in one column."));
+        say(QStringLiteral("Nothing was filled: select levels in one column."));
         return;
     }
     const int column = columns.empty() ? current.column() : *columns.begin();
@@ -173,9 +177,8 @@ void LevelTableWindow::fill() {
     if (firstLevel == lastLevel) firstLevel = 0, lastLevel = LevelCount - 1;
     const auto first = model_->value(firstLevel, field), last = model_->value(lastLevel, field);
     if (!first || !last) {
-        status_->setText(QStringLiteral("Nothing was filled: the %1 has no %2 to fill there.")
-                             .arg(QString::fromLatin1(CharacterName(model_->character())),
-                                  QString::fromLatin1(InfoOf(field).name)));
+        say(QStringLiteral("Nothing was filled: the %1 has no %2 to fill there.")
+                .arg(QString::fromLatin1(CharacterName(model_->character())), QString::fromLatin1(InfoOf(field).name)));
         return;
     }
 
@@ -197,7 +200,7 @@ void LevelTableWindow::fill() {
     chart_->setPreview(0, {});
     const auto wanted = dialog.request();
     if (dialog.result() != QDialog::Accepted || !wanted) {
-        status_->setText(QStringLiteral("Nothing was filled."));
+        say(QStringLiteral("Nothing was filled."));
         return;
     }
     model_->fill(firstLevel, lastLevel, field, wanted->first, wanted->last, wanted->curve);

@@ -36,6 +36,8 @@ private:
     void buildControls();
     void addShortcuts();
     void followSelection();
+    // One line in StatusLBL: what the last action did or why it was refused.
+    void say(const QString& text);
 
     Desktop& desktop_;
     QUndoStack history_;
