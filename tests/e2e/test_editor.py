@@ -188,6 +188,28 @@ def scenario_refused_size(s):
           + differences(original, read_bytes(image)))
 
 
+def scenario_level_table(s):
+    sample = s.make_sample()
+    original = read_bytes(sample)
+    s.start_editor()
+    open_sample(s, sample)
+    s.keys(s.main_window, "ctrl+t")  # the Hero's table; level 1's HP has the focus
+    table = s.wait_window("Level Table")
+    check(s.node("table cell", "Hero level 1 HP") is not None, "no cell named Hero level 1 HP")
+    s.type_text(table, "1234")
+    s.keys(table, "Return")
+    offset = record_offset("Hero", 1)
+    typed = original[:offset] + struct.pack("<h", 1234) + original[offset + 2:]
+    check_file(sample, typed, "typing 1234 into the Hero's level 1 HP")
+    s.keys(table, "ctrl+z")
+    check_file(sample, original, "Ctrl+Z in the Level Table")
+    s.keys(table, "Escape")
+    s.wait_window_gone("Level Table")
+    wait_fields_show(s, "Hero", 1, original)
+    quit_with_ctrl_q(s)
+    check(read_bytes(sample) == original, "after quitting: " + differences(original, read_bytes(sample)))
+
+
 SCENARIOS = {name[len("scenario_"):]: fn for name, fn in globals().items()
              if name.startswith("scenario_")}
 
