@@ -1,335 +1,119 @@
-"""Drives the built editor from outside, as a user would: a Session starts
-its own X server and session bus, starts the editor in them and talks to it
-only through xdotool (keys, clicks, window titles) and AT-SPI (texts,
-states, positions). Every process it starts is ended with the session, also
-when a step fails or the driver is interrupted. Needs /usr/bin/python3.
-"""
+# Drives the built editor as a user would, in its own X server (Xvfb) and
+# session bus: keys, typing and clicks through xdotool, window titles from the
+# X server, widgets through the accessibility bus (pyatspi, so Debian's
+# /usr/bin/python3). The session ends what it started and reaps it, the
+# services its bus started included, after a pass, a failure or SIGTERM;
+# killed outright, the driver takes the servers and the editor along (the
+# kernel's parent-death signal) and the bus's services end with their bus.
+#
+#     with Session("scenario") as s:  # --editor PATH --sample-maker PATH SCENARIO
+#         s.start_editor(); s.open_file(path); s.keys(s.main, "ctrl+q"); s.wait_exit()
 
-import argparse
-import contextlib
-import ctypes
-import os
-import re
-import select
-import shutil
-import signal
-import subprocess
-import sys
-import tempfile
-import time
+import argparse, contextlib, ctypes, os, pathlib, pyatspi, select, shutil, signal, subprocess, sys, tempfile, time
 
-STARTUP_TITLE = "Thornwake Level Stat Editor"
-VERSIONED_TITLE = "Thornwake Level & Stat Editor (v0.22b)"
-WAIT_SECONDS = 20.0  # bound of every wait; a passing run never gets near it
-
-_libc = ctypes.CDLL(None, use_errno=True)
-_PR_SET_PDEATHSIG, _PR_SET_CHILD_SUBREAPER = 1, 36
-pyatspi = None  # imported once the session's buses are up
-
-
-class StepFailed(AssertionError):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise StepFailed(message)
+WAIT = 20.0  # seconds: the bound of every wait; a passing run never gets near it
 
 
 def wait_for(what, probe):
-    """Polls probe() until it gives something true and returns that. `what`
-    is a text, or a function giving it when the wait fails."""
-    deadline = time.monotonic() + WAIT_SECONDS
+    # Polls probe() until it gives something true and gives that; `what` may
+    # be a function, asked only when the wait fails.
+    deadline = time.monotonic() + WAIT
     while not (value := probe()):
-        if time.monotonic() >= deadline:
-            raise StepFailed("timed out waiting for " + (what() if callable(what) else what))
-        time.sleep(0.03)
+        assert time.monotonic() < deadline, "timed out waiting for " + (what() if callable(what) else what)
+        time.sleep(0.05)
     return value
 
 
-def read_bytes(path):
-    with open(path, "rb") as f:
-        return f.read()
+def read(path):
+    return pathlib.Path(path).read_bytes()
 
 
-def differences(expected, actual):
-    if len(expected) != len(actual):
-        return "size %d instead of %d" % (len(actual), len(expected))
-    diffs = [i for i in range(len(expected)) if expected[i] != actual[i]]
-    return "%d bytes differ: %s" % (len(diffs), ", ".join(
-        "0x%06X: %02X not %02X" % (i, actual[i], expected[i]) for i in diffs[:12]))
-
-
-def session_from_arguments(doc, *positional):
-    parser = argparse.ArgumentParser(description=doc)
-    parser.add_argument("--editor", required=True)
-    parser.add_argument("--sample-maker", required=True)
-    for name, choices in positional:
-        parser.add_argument(name, choices=choices)
-    args = parser.parse_args()
-    return Session(args.editor, args.sample_maker), args
-
-
-def _raise_on_signal(signum, _frame):
-    raise SystemExit(128 + signum)
-
-
-def _children():
-    found = []
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        with contextlib.suppress(OSError):
-            stat = open("/proc/%s/stat" % pid).read()
-            state, ppid = stat[stat.rfind(")") + 2:].split()[:2]
-            if int(ppid) == os.getpid() and state != "Z":
-                found.append(int(pid))
-    return found
+def xdotool(*args):
+    return subprocess.run(["xdotool", *map(str, args)], capture_output=True, text=True, timeout=WAIT).stdout.strip()
 
 
 class Session:
-    def __init__(self, editor, sample_maker):
-        self.editor, self.sample_maker = os.path.abspath(editor), os.path.abspath(sample_maker)
-        self.dir = tempfile.mkdtemp(prefix="thornwake-e2e-")
-        self.started = []  # in start order
-        self.editor_proc = self.main_window = self._app = None
-
-    def path(self, name):
-        return os.path.join(self.dir, name)
-
-    def make_sample(self):
-        subprocess.run([self.sample_maker, self.path("sample.sfc")], check=True, timeout=60)
-        return self.path("sample.sfc")
-
-    # --- processes
-
-    def _start(self, args, **kwargs):
-        # The kernel ends the child too if the driver is killed outright.
-        proc = subprocess.Popen(args, start_new_session=True, stdin=subprocess.DEVNULL,
-                                preexec_fn=lambda: _libc.prctl(_PR_SET_PDEATHSIG, signal.SIGKILL),
-                                **kwargs)
-        self.started.append(proc)
-        return proc
-
-    def _start_server(self, what, *args):
-        """Starts a server that writes one line (what) to the fd named FD."""
-        read_end, write_end = os.pipe()
-        self._start([a.replace("FD", str(write_end)) for a in args], pass_fds=(write_end,),
-                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        # Xvfb writes the number and the newline apart and fails if the
-        # pipe is closed in between.
-        data, deadline = b"", time.monotonic() + WAIT_SECONDS
-        while not data.endswith(b"\n") and select.select(
-                [read_end], [], [], max(0, deadline - time.monotonic()))[0]:
-            data += os.read(read_end, 512) or b"\n"  # or the end of the pipe
-        os.close(read_end)
-        check(data.strip(), "no answer for " + what)
-        return data.decode().strip()
+    def __init__(self, positional):
+        parser = argparse.ArgumentParser()
+        for name in ("--editor", "--sample-maker"):
+            parser.add_argument(name, required=True, type=os.path.abspath)
+        parser.add_argument(positional)
+        self.args, self.dir, self.procs = parser.parse_args(), tempfile.mkdtemp(prefix="thornwake-e2e-"), []
+        ctypes.CDLL(None).prctl(36, 1)  # PR_SET_CHILD_SUBREAPER: the bus's services come to the driver when orphaned
+        signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # so that the session ends as after a failure
+        os.mkdir(self.dir + "/runtime", 0o700)  # the accessibility bus's socket goes here
+        os.environ.update(XDG_RUNTIME_DIR=self.dir + "/runtime", XDG_CONFIG_HOME=self.dir + "/config",
+                          LC_ALL="C.UTF-8", QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        os.environ["DISPLAY"] = ":" + self.server("Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-noreset")
+        os.environ["DBUS_SESSION_BUS_ADDRESS"] = self.server("dbus-daemon", "--session", "--nofork", "--print-address")
 
     def __enter__(self):
-        # Orphans of our children (services the bus starts) become ours, so
-        # close() finds them too.
-        _libc.prctl(_PR_SET_CHILD_SUBREAPER, 1)
-        for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-            signal.signal(signum, _raise_on_signal)
-        # The buses and the accessibility library read these from our own
-        # environment; the accessibility bus puts its socket in the runtime
-        # folder, apart from other sessions'.
-        os.mkdir(self.path("runtime"), 0o700)
-        os.environ.update(XDG_RUNTIME_DIR=self.path("runtime"), XDG_CACHE_HOME=self.path("cache"))
-        try:
-            self.display = ":" + self._start_server(
-                "the X server's display number", "Xvfb", "-displayfd", "FD", "-screen", "0",
-                "1024x768x24", "-nolisten", "tcp", "-noreset")
-            bus = self._start_server("the session bus address", "dbus-daemon", "--session",
-                                     "--nofork", "--nopidfile", "--print-address=FD")
-        except BaseException:
-            self.close(success=False)
-            raise
-        os.environ.update(DISPLAY=self.display, DBUS_SESSION_BUS_ADDRESS=bus)
-        self.env = dict(os.environ, XDG_CONFIG_HOME=self.path("config"), LC_ALL="C.UTF-8",
-                        QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
-        for name in ("QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "WAYLAND_DISPLAY"):
-            self.env.pop(name, None)
         return self
 
-    def __exit__(self, exc_type, exc, tb):
-        if exc_type is not None:
-            with contextlib.suppress(Exception):
-                subprocess.run(["import", "-display", self.display, "-window", "root",
-                                self.path("failure.png")], timeout=10, capture_output=True)
-                print("e2e: screen at the failure: %s\ne2e: editor output:\n%s" % (
-                      self.path("failure.png"), read_bytes(self.path("editor.log"))[-3000:]
-                      .decode(errors="replace")), file=sys.stderr)
-        self.close(success=exc_type is None)
+    def __exit__(self, failure, *_):
+        for proc in self.procs:
+            proc.terminate()
+        with contextlib.suppress(ChildProcessError):  # raised once all are reaped
+            wait_for("the session's processes to end", lambda: os.waitpid(-1, os.WNOHANG) and False)
+        print("e2e: the editor's output and the files are kept in", self.dir) if failure else shutil.rmtree(self.dir)
 
-    def close(self, success):
-        # Asked first, so that Xvfb removes its lock file; then whatever is
-        # left below this driver is killed and reaped.
-        for proc in reversed(self.started):
-            with contextlib.suppress(ProcessLookupError, subprocess.TimeoutExpired):
-                if proc.poll() is None:
-                    os.killpg(proc.pid, signal.SIGTERM)
-                    proc.wait(timeout=3)
-        for _ in range(50):
-            children = _children()
-            for pid in children:
-                with contextlib.suppress(ProcessLookupError):
-                    os.kill(pid, signal.SIGKILL)
-            with contextlib.suppress(ChildProcessError):
-                while os.waitpid(-1, os.WNOHANG)[0]:
-                    pass
-            if not children:
-                break
-            time.sleep(0.05)
-        if success:
-            shutil.rmtree(self.dir, ignore_errors=True)
-        else:
-            print("e2e: files of this run kept in", self.dir, file=sys.stderr)
+    def spawn(self, args, **kwargs):
+        # PR_SET_PDEATHSIG: the kernel sends it SIGTERM if the driver ends first.
+        self.procs.append(subprocess.Popen(args, preexec_fn=lambda: ctypes.CDLL(None).prctl(1, signal.SIGTERM), **kwargs))
+        return self.procs[-1]
 
-    # --- windows
-
-    def xdotool(self, *args, may_fail=False):
-        done = subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env,
-                              capture_output=True, text=True, timeout=30)
-        check(may_fail or done.returncode == 0, "xdotool %s: %s" % (args, done.stderr.strip()))
-        return done.stdout.strip()
-
-    def windows(self):
-        """The editor's visible windows, as {window id: title}."""
-        ids = self.xdotool("search", "--onlyvisible", "--pid", self.editor_proc.pid,
-                           "--name", ".", may_fail=True)
-        return {wid: self.xdotool("getwindowname", wid, may_fail=True) for wid in ids.split()}
-
-    def find_window(self, title):
-        return next((wid for wid, name in self.windows().items() if name == title), None)
-
-    def wait_window(self, title):
-        return wait_for("a window titled %r" % title, lambda: self.find_window(title))
-
-    def wait_window_gone(self, title):
-        wait_for("the window %r to close" % title, lambda: self.find_window(title) is None)
-
-    def focus(self, wid):
-        # No window manager runs: the driver gives the focus to the window
-        # it types into, as a click on it would.
-        self.xdotool("windowfocus", "--sync", wid)
-
-    def keys(self, wid, *keys):
-        self.focus(wid)
-        self.xdotool("key", "--clearmodifiers", *keys)
-
-    def type_text(self, wid, text):
-        self.focus(wid)
-        self.xdotool("type", "--delay", "8", "--", text)
-
-    def size_limits(self, wid):
-        """The window's minimum and maximum size, as its size hints give them."""
-        hints = subprocess.run(["xprop", "-id", wid, "WM_NORMAL_HINTS"], env=self.env,
-                               capture_output=True, text=True, timeout=10).stdout
-        return re.findall(r"(?:minimum|maximum) size: (\d+ by \d+)", hints)
-
-    def screenshot(self, wid, path):
-        self.focus(wid)  # the round trip lets the editor finish drawing
-        subprocess.run(["import", "-display", self.display, "-window", wid, path],
-                       check=True, timeout=30, capture_output=True)
-
-    # --- the editor
+    def server(self, *args):
+        # Starts a server that writes one line to its output, and gives that line.
+        out = self.spawn(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
+        assert select.select([out], [], [], WAIT)[0], "no answer from " + args[0]
+        return out.readline().decode().strip()
 
     def start_editor(self):
-        self.editor_proc = self._start([self.editor], env=self.env, cwd=self.dir,
-                                       stdout=open(self.path("editor.log"), "wb"),
-                                       stderr=subprocess.STDOUT)
-
-        def probe():
-            check(self.editor_proc.poll() is None, "the editor ended early with status %s"
-                  % self.editor_proc.poll())
-            return self.find_window(STARTUP_TITLE)
-        self.main_window = wait_for("the editor's main window", probe)
-        self.focus(self.main_window)
-        return self.main_window
-
-    def main_title(self):
-        return self.xdotool("getwindowname", self.main_window, may_fail=True)
+        self.editor = self.spawn([self.args.editor], cwd=self.dir, stdout=open(self.dir + "/editor.log", "w"),
+                                 stderr=subprocess.STDOUT)
+        self.main = self.window("Thornwake Level Stat Editor")  # the title at start-up
 
     def wait_exit(self):
-        try:
-            return self.editor_proc.wait(timeout=WAIT_SECONDS)
-        except subprocess.TimeoutExpired:
-            raise StepFailed("the editor did not end (windows: %r)" % self.windows())
+        return self.editor.wait(timeout=WAIT)
+
+    # --- windows, through the X server
+
+    def windows(self):
+        return {w: xdotool("getwindowname", w) for w in xdotool("search", "--onlyvisible", "--name", ".").split()}
+
+    def window(self, title):
+        return wait_for("a window titled " + title, lambda: {t: w for w, t in self.windows().items()}.get(title))
+
+    def keys(self, window, *keys):
+        # No window manager runs: the window typed into gets the focus first.
+        xdotool("windowfocus", "--sync", window, "key", "--clearmodifiers", *keys)
+
+    def type(self, window, text):
+        xdotool("windowfocus", "--sync", window, "type", "--delay", "8", "--", text)
 
     def open_file(self, path):
-        """Ctrl+O, the path typed into the open-file dialog, Enter."""
-        known = set(self.windows())
-        self.keys(self.main_window, "ctrl+o")
-        dialog = wait_for("the open-file dialog",
-                          lambda: next((w for w in self.windows() if w not in known), None))
-        self.keys(dialog, "ctrl+a")  # it may show the last path chosen
-        self.type_text(dialog, path)
+        # Ctrl+O, the path typed into the open-file dialog, Enter.
+        known = self.windows()
+        self.keys(self.main, "ctrl+o")
+        dialog = wait_for("the open-file dialog", lambda: next((w for w in self.windows() if w not in known), None))
+        self.type(dialog, path)
         self.keys(dialog, "Return")
-        wait_for("the open-file dialog to close", lambda: dialog not in self.windows())
 
-    # --- accessibility
+    # --- widgets, through the accessibility bus
 
-    def app(self):
-        global pyatspi
-        import pyatspi  # it reads the buses from our environment
+    def nodes(self, role):
+        # The session's (the editor's) accessible objects of a role, by name.
+        with contextlib.suppress(Exception):  # not on the bus yet, or a widget gone meanwhile
+            return {n.name: n for n in pyatspi.findAllDescendants(pyatspi.Registry.getDesktop(0),
+                                                                  lambda n: n.getRoleName() == role)}
+        return {}
 
-        def probe():
-            desktop = pyatspi.Registry.getDesktop(0)
-            for app in (desktop.getChildAtIndex(i) for i in range(desktop.childCount)):
-                with contextlib.suppress(Exception):
-                    if app.get_process_id() == self.editor_proc.pid:
-                        return app
-        self._app = self._app or wait_for("the editor on the accessibility bus", probe)
-        return self._app
+    def find(self, role, name):
+        return wait_for("a %s named %s" % (role, name), lambda: self.nodes(role).get(name))
 
-    def nodes(self, role, showing=True):
-        """The editor's accessible objects of a role (that are on show)."""
-        found, stack = [], [self.app()]
-        self.app().clear_cache()
-        while stack:
-            node = stack.pop()
-            with contextlib.suppress(Exception):
-                if node.getRoleName() == role and (not showing or self.has(node, "SHOWING")):
-                    found.append(node)
-                if node.getRoleName() != "list":  # its 99 entries are never looked at
-                    stack.extend(node.getChildAtIndex(i) for i in range(node.childCount))
-        return found
-
-    def node(self, role, name, showing=True):
-        matches = [n for n in self.nodes(role, showing) if n.name == name]
-        check(matches, "no %s named %r" % (role, name))
-        return matches[0]
-
-    @staticmethod
-    def has(node, state):
-        return node.getState().contains(getattr(pyatspi, "STATE_" + state))
-
-    @staticmethod
-    def text_of(node):
-        node.clear_cache()
+    def text(self, node):
         return node.queryText().getText(0, -1)
 
-    @staticmethod
-    def extents(node):
-        box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-        return box.x, box.y, box.width, box.height
-
     def click(self, node):
-        x, y, w, h = self.extents(node)
-        check(w > 0 and h > 0, "%r has no area to click" % node.name)
-        self.xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
-        self.xdotool("click", "1")
-
-    def stat_fields(self):
-        """The text fields on show, keyed by the label left of each ("HP",
-        "Strength", ...), as a user reads them."""
-        labels = [(self.extents(n), n.name.rstrip(":")) for n in self.nodes("label")]
-        rows = {}
-        for field in self.nodes("text"):
-            fx, fy, _, fh = self.extents(field)
-            beside = [(lx, name) for (lx, ly, _, lh), name in labels
-                      if lx < fx and ly <= fy + fh / 2 <= ly + lh]
-            if beside:
-                rows[max(beside)[1]] = field
-        return rows
+        box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        xdotool("mousemove", "--sync", box.x + box.width // 2, box.y + box.height // 2, "click", "1")
