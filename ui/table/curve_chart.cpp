@@ -40,6 +40,9 @@ CurveChart::CurveChart(const LevelTableModel& model, QWidget* parent)
         series->attachAxis(levels_);
         series->attachAxis(values_);
     }
+    // The window's font: setFont on the view does not reach the chart's texts.
+    chart->setTitleFont(font());
+    for (QValueAxis* axis : {levels_, values_}) axis->setLabelsFont(font());
     setChart(chart);
     connect(&model, &QAbstractItemModel::dataChanged, this, &CurveChart::refill);
 }

@@ -64,7 +64,7 @@ void LevelTableWindow::buildControls() {
     grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
     grid_->setTabKeyNavigation(false);
 
-    chart_ = new CurveChart(*model_);
+    chart_ = new CurveChart(*model_, this);  // the window's font from the start
     auto* split = new QSplitter(Qt::Horizontal);
     split->addWidget(grid_);
     split->addWidget(chart_);
