@@ -26,7 +26,7 @@ public:
 
 private:
     void write(ChangeSide side, const QString& prefix) {
-        if (!model_.writeSide(change_, side, prefix + text())) setObsolete(true);
+        if (!model_.writeSide(change_, side, prefix + text(), true)) setObsolete(true);
     }
     LevelTableModel& model_;
     RecordChange change_;
@@ -188,7 +188,7 @@ void LevelTableModel::step(bool possible, void (QUndoStack::*move)()) {
     (history_.*move)();
 }
 
-bool LevelTableModel::writeSide(const RecordChange& change, ChangeSide side, const QString& done) {
+bool LevelTableModel::writeSide(const RecordChange& change, ChangeSide side, const QString& done, bool stepLeaves) {
     std::size_t written = 0;
     const Status status = WriteChange(rom_, change, side, &written);
     if (change.character != character_) {
@@ -203,7 +203,8 @@ bool LevelTableModel::writeSide(const RecordChange& change, ChangeSide side, con
     const QString text =
         written < all ? QStringLiteral("%1 of %2 levels were written whole before the error: ").arg(written).arg(all)
                       : QStringLiteral("The levels were written but may not have reached the disk: ");
-    finish(text + Text(status.message()));
+    finish(text + Text(status.message()) +
+           (stepLeaves ? QStringLiteral(" The step is taken out of the history.") : QString()));
     return false;
 }
 

@@ -51,8 +51,9 @@ public:
     void redo();
 
     // For the undo steps: writes one side of `change` (the lock is held) and
-    // reports `done`, or the error. False when the file may not hold that side.
-    bool writeSide(const RecordChange& change, ChangeSide side, const QString& done);
+    // reports `done`, or the error, saying whether the step leaves the
+    // history then. False when the file may not hold that side.
+    bool writeSide(const RecordChange& change, ChangeSide side, const QString& done, bool stepLeaves = false);
 
 signals:
     // What the last action did, or why it was refused.
