@@ -7,7 +7,7 @@ CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 # Debian 12 packages the build, the tests and the packaging need.
 DEPS = build-essential cmake ninja-build pkg-config \
-       qt6-base-dev libgl-dev libbenchmark-dev \
+       qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libbenchmark-dev \
        libcli11-dev libcsv-dev nlohmann-json3-dev \
        xvfb xdotool x11-utils imagemagick python3 fonts-wine \
        dbus-daemon at-spi2-core python3-pyatspi \

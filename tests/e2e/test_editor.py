@@ -79,6 +79,29 @@ def scenario_refused_size(s):
     assert s.wait_exit() >= 0 and read(image) == original, "status %d" % s.editor.returncode
 
 
+def scenario_level_table(s):
+    s.start_editor()
+    original = read(sample := open_sample(s))
+    wait_fields_show(s, "Hero", 1, original)
+    s.keys(s.main, "ctrl+t")  # the Hero's table; level 1's HP has the focus
+    table = s.window("Level Table")
+    s.find("table cell", "Hero level 1 HP")
+    s.type(table, "1234")
+    s.keys(table, "Return")
+    at = TABLE_BASE["Hero"]
+    typed = original[:at] + struct.pack("<h", 1234) + original[at + 2:]
+    wait_for("the typed HP to be written", lambda: read(sample) == typed)
+    s.keys(table, "ctrl+z")
+    wait_for("Ctrl+Z to write the old HP back", lambda: read(sample) == original)
+    s.keys(table, "ctrl+shift+z")
+    wait_for("Ctrl+Shift+Z to write the typed HP again", lambda: read(sample) == typed)
+    s.keys(table, "Escape")
+    wait_for("the Level Table to close", lambda: "Level Table" not in s.windows().values())
+    wait_fields_show(s, "Hero", 1, typed)  # the main window reads its level again
+    s.keys(s.main, "ctrl+q")
+    assert s.wait_exit() == 0 and read(sample) == typed, "status %d" % s.editor.returncode
+
+
 if __name__ == "__main__":
     with Session("scenario") as s:
         globals()["scenario_" + s.args.scenario](s)

@@ -104,7 +104,7 @@ struct Editor : QObject {
             for (const QString& stem : Stems) if (field(what, stem)) parts << field(what, stem)->text();
             return QString("level %1: ").arg(list(what)->currentRow() + 1) + parts.join('|');
         }
-        return what == "enabled" && parts.size() == 12 + 28 ? "all" : parts.join(' ');
+        return what == "enabled" && parts.size() == 13 + 28 ? "all" : parts.join(' ');
     }
 
     // How a file differs from what the test wrote: the records changed, a run
@@ -200,7 +200,7 @@ void TestMainWindow::scenario_data() {
         "focus: QuitCMD", "Hero: level 0: |||||", "Sprite: level 0: ||||||", "Girl: level 0: ||||||",
         "Sprite captions: HP: MP: Strength Agility Constitution: Intelligence: Wisdom: Saved!", "menus: &File: &Open ROM Ctrl+O, - "
         "&Close ROM Ctrl+U, - &Quit Ctrl+Q, Fea&tures: Maximize Hero's Level Stats F6, Maximize Sprite's Level Stats F7, Maximize Girl's "
-        "Level Stats F8, - Maximize Everyone's Level Stats F9, &Help: Visit quillfern-soft.example F12, - &About F1,"};
+        "Level Stats F8, - Maximize Everyone's Level Stats F9, - Level &Table... Ctrl+T, &Help: Visit quillfern-soft.example F12, - &About F1,"};
     QTest::addRow("open") << "open a.smc" << QStringList{versioned, "enabled: all", "panels: Hero (tab 0)", hero1,
                                                          "saves: Hero Sprite Girl", "Sprite: level 0: ||||||", "file a.smc: unchanged"};
     QTest::addRow("quit") << "open a.smc; quit; open b.swc" << QStringList{"end: 0", hero1};

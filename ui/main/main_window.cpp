@@ -24,6 +24,7 @@
 #include "main/rom_file_dialog.h"
 #include "main/twips.h"
 #include "program_info.h"
+#include "table/level_table.h"
 
 namespace thornwake {
 
@@ -145,6 +146,10 @@ void Main::buildMenus() {
                                     QKeySequence(command.key));
         connect(maximizeItems_[i], &QAction::triggered, this, [this, &command] { RunMaximize(command); });
     }
+    addSeparator(features, "mnuSep5");
+    mnuLevelTable_ = addItem(features, "mnuLevelTable", QStringLiteral("Level &Table..."),
+                             QKeySequence(Qt::CTRL | Qt::Key_T));
+    connect(mnuLevelTable_, &QAction::triggered, this, &Main::mnuLevelTable_Click);
 
     QMenu* help = addMenu("mnuHelp", QStringLiteral("&Help"));
     QAction* www = addItem(help, "mnuWWW", QStringLiteral("Visit ") + QString::fromLatin1(WebPageHost),
@@ -225,6 +230,7 @@ void Main::showPanel(CharacterId shown) {
 void Main::setRomCommandsEnabled(bool enabled) {
     mnuClose_->setEnabled(enabled);
     for (QAction* item : maximizeItems_) item->setEnabled(enabled);
+    mnuLevelTable_->setEnabled(enabled);
 }
 
 // ---- File menu -------------------------------------------------------------
@@ -438,6 +444,25 @@ void Main::RunMaximize(const MaximizeCommand& command) {
     if (outcome.value() == MaxOutcome::Interrupted) return;
     desktop_.showMessage(this, QMessageBox::Information, QString::fromLatin1(command.doneTitle),
                          QString::fromLatin1(command.doneText), QMessageBox::Ok, QMessageBox::Ok);
+}
+
+// ---- Level Table window -----------------------------------------------------
+
+void Main::mnuLevelTable_Click() {
+    if (ended_ || !rom_.IsOpen()) return;
+    const QString key = tabs_->tabBar()->tabData(tabs_->currentIndex()).toString();
+    CharacterId shown = CharacterId::Hero;
+    for (CharacterId character : AllCharacters) {
+        if (key == TabKey(character)) shown = character;
+    }
+    {
+        LevelTableWindow table(rom_, desktop_, shown, this);
+        desktop_.runModal(table);
+    }
+    // The table may have changed any character's records.
+    for (CharacterId character : AllCharacters) {
+        if (!ended_ && panel(character).levelList()->currentRow() >= 0) LevelChosen(character);
+    }
 }
 
 }  // namespace thornwake

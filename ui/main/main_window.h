@@ -60,6 +60,9 @@ public:
     void mnuMaxSprite_Click();
     void mnuMaxGirl_Click();
     void mnuMaxAll_Click();
+    // Opens the Level Table window on the selected tab's character; afterwards
+    // the panels read their selected levels again.
+    void mnuLevelTable_Click();
 
     // True once the program was told to end; nothing runs after that.
     bool hasEnded() const { return ended_; }
@@ -97,6 +100,7 @@ private:
     QPushButton* quit_ = nullptr;
     QAction* mnuClose_ = nullptr;
     std::array<QAction*, 4> maximizeItems_{};
+    QAction* mnuLevelTable_ = nullptr;
 };
 
 }  // namespace thornwake

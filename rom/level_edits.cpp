@@ -1,0 +1,144 @@
+#include "level_edits.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+
+namespace thornwake {
+
+std::string WholeNumberRule(StatField field) {
+    const StatFieldInfo& info = InfoOf(field);
+    return std::string(info.name) + " must be a whole number from " + std::to_string(info.minimum) +
+           " to " + std::to_string(info.maximum) + ".";
+}
+
+namespace {
+
+// p / q rounded to the nearest whole number, a half to the even one; q > 0.
+std::int64_t RoundedQuotient(std::int64_t p, std::int64_t q) {
+    std::int64_t quotient = p / q, remainder = p % q;
+    if (remainder < 0) {
+        --quotient;
+        remainder += q;
+    }
+    if (2 * remainder > q || (2 * remainder == q && quotient % 2 != 0)) ++quotient;
+    return quotient;
+}
+
+}  // namespace
+
+std::vector<int> CurveValues(Curve curve, int first, int last, int count) {
+    std::vector<int> values;
+    const std::int64_t n = count - 1;
+    for (std::int64_t i = 0; i < count; ++i) {
+        if (n == 0) {
+            values.push_back(first);
+            break;
+        }
+        // The curve at t = i / n as the fraction shape / scale.
+        std::int64_t shape = i, scale = n;
+        switch (curve) {
+            case Curve::Linear: break;
+            case Curve::EaseIn: shape = i * i, scale = n * n; break;
+            case Curve::EaseOut: shape = i * (2 * n - i), scale = n * n; break;
+            case Curve::SCurve: shape = i * i * (3 * n - 2 * i), scale = n * n * n; break;
+        }
+        values.push_back(static_cast<int>(
+            RoundedQuotient(first * scale + (std::int64_t{last} - first) * shape, scale)));
+    }
+    return values;
+}
+
+TextBlock ParseTabSeparated(std::string_view text) {
+    TextBlock block;
+    while (!text.empty()) {
+        std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        std::vector<std::string>& row = block.emplace_back();
+        for (std::size_t tab; (tab = line.find('\t')) != std::string_view::npos; line.remove_prefix(tab + 1)) {
+            row.emplace_back(line.substr(0, tab));
+        }
+        row.emplace_back(line);
+    }
+    return block;
+}
+
+std::string FormatTabSeparated(const TextBlock& block) {
+    std::string text;
+    for (const auto& row : block) {
+        for (std::size_t column = 0; column < row.size(); ++column) {
+            if (column > 0) text += '\t';
+            text += row[column];
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+Result<std::vector<CellEdit>> CellsOfBlock(const TextBlock& block, CharacterId character,
+                                           int levelIndex, StatField field) {
+    std::vector<CellEdit> cells;
+    const int firstColumn = static_cast<int>(field);
+    for (std::size_t row = 0; row < block.size(); ++row) {
+        const int level = levelIndex + static_cast<int>(row);
+        if (level >= LevelCount) return Status::Fail("The pasted rows reach past level 99.");
+        const std::string at = "Level " + std::to_string(level + 1) + " ";
+        for (std::size_t column = 0; column < block[row].size(); ++column) {
+            const std::string& text = block[row][column];
+            const std::size_t index = firstColumn + column;
+            if (index >= StatFields.size()) return Status::Fail("The pasted columns reach past Wisdom.");
+            const StatField target = StatFields[index].field;
+            if (target == StatField::MP && !TableOf(character).HasMP) {
+                if (text.empty()) continue;
+                return Status::Fail(at + "MP: the Hero has no MP.");
+            }
+            const auto value = ParseField(target, text);
+            if (!value) return Status::Fail(at + WholeNumberRule(target));
+            cells.push_back({level, target, *value});
+        }
+    }
+    return cells;
+}
+
+Result<RecordChange> PrepareChange(const RomFile& file, CharacterId character,
+                                   const std::vector<CellEdit>& cells) {
+    std::map<int, LevelRecord> records;  // by level index: ascending, each once
+    for (const CellEdit& cell : cells) records.emplace(cell.levelIndex, LevelRecord{});
+    RecordChange change;
+    change.character = character;
+    for (auto& [level, record] : records) {
+        auto read = file.ReadAt(RecordOffset(character, level), LevelRecordSize);
+        if (!read) return read.status();
+        LevelRecordBytes before{};
+        std::copy(read.value().begin(), read.value().end(), before.begin());
+        record = DecodeLevelRecord(before);
+        for (const CellEdit& cell : cells) {
+            if (cell.levelIndex == level) SetField(record, cell.field, cell.value);
+        }
+        const LevelRecordBytes after = EncodeLevelRecord(AsStored(character, record));
+        if (after == before) continue;
+        change.levels.push_back(level);
+        change.before.push_back(before);
+        change.after.push_back(after);
+    }
+    return change;
+}
+
+Status WriteChange(RomFile& file, const RecordChange& change, ChangeSide side,
+                   std::size_t* recordsWritten) {
+    const auto& records = side == ChangeSide::Before ? change.before : change.after;
+    if (recordsWritten) *recordsWritten = 0;
+    for (std::size_t i = 0; i < change.levels.size(); ++i) {
+        if (Status s = WriteLevelRecordFields(file, RecordOffset(change.character, change.levels[i]),
+                                              DecodeLevelRecord(records[i]));
+            !s) {
+            return s;
+        }
+        if (recordsWritten) *recordsWritten = i + 1;
+    }
+    return file.Flush();
+}
+
+}  // namespace thornwake

@@ -1,0 +1,85 @@
+#pragma once
+// Changes to many cells of a character's level table at once: values along a
+// curve, blocks of tab-separated text as spreadsheets copy them, and the
+// record-by-record change that can be written forwards and backwards.
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "level_tables.h"
+#include "rom_file.h"
+#include "status.h"
+
+namespace thornwake {
+
+// A new value for one field of one level.
+struct CellEdit {
+    int levelIndex;
+    StatField field;
+    int value;
+};
+
+// "Strength must be a whole number from 0 to 255."
+std::string WholeNumberRule(StatField field);
+
+enum class Curve { Linear, EaseIn, EaseOut, SCurve };
+struct CurveInfo {
+    Curve curve;
+    const char* name;
+};
+constexpr std::array<CurveInfo, 4> Curves = {{
+    {Curve::Linear, "Linear"},
+    {Curve::EaseIn, "Ease in"},
+    {Curve::EaseOut, "Ease out"},
+    {Curve::SCurve, "S-curve"},
+}};
+
+// `count` values, the i-th at t = i / (count - 1) going from `first` (t = 0)
+// to `last` (t = 1): Linear t, Ease in t^2, Ease out 1-(1-t)^2, S-curve
+// 3t^2-2t^3. Exact arithmetic, each value rounded half to even, so every
+// value lies between `first` and `last`. A count of 1 gives {first}.
+std::vector<int> CurveValues(Curve curve, int first, int last, int count);
+
+// Tab-separated text: rows end at "\n" or "\r\n", cells are split at tabs,
+// and a line end after the last row starts no new row.
+using TextBlock = std::vector<std::vector<std::string>>;
+TextBlock ParseTabSeparated(std::string_view text);
+std::string FormatTabSeparated(const TextBlock& block);
+
+// The cells `block` sets when its top left cell lands on `levelIndex`,
+// `field` of `character`'s table, each text read with ParseField. An empty
+// text in the Hero's MP column is skipped: a copied Hero row has one. Refused
+// as a whole, the message naming the first bad cell in reading order: a cell
+// past level 99 or past Wisdom, a text that does not parse, any other text in
+// the Hero's MP column.
+Result<std::vector<CellEdit>> CellsOfBlock(const TextBlock& block, CharacterId character,
+                                           int levelIndex, StatField field);
+
+// Whole records of one character before and after a change, by ascending
+// level index: exactly the records the change alters.
+struct RecordChange {
+    CharacterId character = CharacterId::Hero;
+    std::vector<int> levels;
+    std::vector<LevelRecordBytes> before, after;
+    bool empty() const { return levels.empty(); }
+};
+
+// Reads the 8 stored bytes of each record `cells` touch and applies the
+// cells; "after" stores the Hero's MP byte as 0, as every record write does.
+// Records that would keep their bytes are left out. A failed read is the
+// error; nothing is written.
+Result<RecordChange> PrepareChange(const RomFile& file, CharacterId character,
+                                   const std::vector<CellEdit>& cells);
+
+enum class ChangeSide { Before, After };
+
+// Writes one side of `change`, record by record and field by field as
+// WriteLevelRecordFields does, then flushes once. Stops at the first failed
+// write; `recordsWritten`, when given, receives how many records reached the
+// file whole before it (all of them when only the flush failed).
+Status WriteChange(RomFile& file, const RecordChange& change, ChangeSide side,
+                   std::size_t* recordsWritten = nullptr);
+
+}  // namespace thornwake

@@ -1,0 +1,211 @@
+#include "table/level_table_model.h"
+
+#include <QUndoCommand>
+
+#include <algorithm>
+#include <utility>
+
+namespace thornwake {
+
+namespace {
+
+QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+// One step of the history: a cell edit, a paste or a fill, which differ only
+// by the records they hold. The action wrote "after" already when the step is
+// pushed; a step whose write fails leaves the history.
+class RecordEditCommand : public QUndoCommand {
+public:
+    RecordEditCommand(LevelTableModel& model, RecordChange change, const QString& text)
+        : QUndoCommand(text), model_(model), change_(std::move(change)) {}
+    void undo() override { write(ChangeSide::Before, QStringLiteral("Undone: ")); }
+    void redo() override {
+        if (std::exchange(pushed_, false)) return;
+        write(ChangeSide::After, QStringLiteral("Redone: "));
+    }
+
+private:
+    void write(ChangeSide side, const QString& prefix) {
+        if (!model_.writeSide(change_, side, prefix + text(), true)) setObsolete(true);
+    }
+    LevelTableModel& model_;
+    RecordChange change_;
+    bool pushed_ = true;
+};
+
+}  // namespace
+
+LevelTableModel::LevelTableModel(RomFile& rom, QUndoStack& history, CharacterId character, QObject* parent)
+    : QAbstractTableModel(parent), rom_(rom), history_(history), character_(character) {}
+
+void LevelTableModel::setCharacter(CharacterId character) {
+    character_ = character;
+    emit characterChanged(character);
+    finish(QStringLiteral("Showing the %1's levels.").arg(QString::fromLatin1(CharacterName(character))));
+}
+
+void LevelTableModel::finish(const QString& text) {
+    Status unread = Status::Ok();
+    for (int level = 0; level < LevelCount; ++level) {
+        const Result<LevelRecord> record = ReadLevelRecord(rom_, character_, level);
+        records_[level] = record ? std::optional(record.value()) : std::nullopt;
+        if (!record && unread) unread = record.status();
+    }
+    emit dataChanged(index(0, 0), index(LevelCount - 1, columnCount() - 1));
+    emit statusChanged(unread ? text
+                              : text + QStringLiteral(" Levels that could not be read are empty: ") +
+                                    Text(unread.message()));
+}
+
+std::optional<int> LevelTableModel::value(int levelIndex, StatField field) const {
+    const auto& record = records_[static_cast<std::size_t>(levelIndex)];
+    if (!record || (field == StatField::MP && !TableOf(character_).HasMP)) return std::nullopt;
+    return GetField(*record, field);
+}
+
+QString LevelTableModel::cellName(const QModelIndex& index) const {
+    return QStringLiteral("%1 level %2 %3")
+        .arg(QString::fromLatin1(CharacterName(character_)))
+        .arg(index.row() + 1)
+        .arg(QString::fromLatin1(StatFields[static_cast<std::size_t>(index.column())].name));
+}
+
+int LevelTableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : LevelCount; }
+int LevelTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(StatFields.size());
+}
+
+QVariant LevelTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    const StatField field = fieldOf(index.column());
+    const auto stored = value(index.row(), field);
+    switch (role) {
+        case Qt::DisplayRole:
+        case Qt::EditRole:
+        case Qt::AccessibleDescriptionRole:
+            if (!stored) return {};
+            return Text(field == StatField::HP ? FormatHP(static_cast<std::int16_t>(*stored))
+                                               : FormatStat(static_cast<std::uint8_t>(*stored)));
+        case Qt::AccessibleTextRole: return cellName(index);
+        case Qt::TextAlignmentRole: return int(Qt::AlignRight | Qt::AlignVCenter);
+        default: return {};
+    }
+}
+
+QVariant LevelTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole) return {};
+    if (orientation == Qt::Vertical) return QStringLiteral("Level %1").arg(section + 1);
+    return QString::fromLatin1(StatFields[static_cast<std::size_t>(section)].name);
+}
+
+Qt::ItemFlags LevelTableModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    const Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+    return value(index.row(), fieldOf(index.column())) ? flags | Qt::ItemIsEditable : flags;
+}
+
+bool LevelTableModel::setData(const QModelIndex& index, const QVariant& text, int role) {
+    if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable)) return false;
+    const StatField field = fieldOf(index.column());
+    const auto parsed = ParseField(field, text.toString().toStdString());
+    if (!parsed) {
+        emit statusChanged(Text(WholeNumberRule(field)));
+        return false;
+    }
+    commit({{index.row(), field, *parsed}}, QStringLiteral("%1 set to %2.").arg(cellName(index)).arg(*parsed));
+    return true;
+}
+
+QString LevelTableModel::copy(const QModelIndexList& indexes) {
+    if (indexes.isEmpty()) return {};
+    int top = LevelCount, left = columnCount(), bottom = 0, right = 0;
+    for (const QModelIndex& index : indexes) {
+        top = std::min(top, index.row()), bottom = std::max(bottom, index.row());
+        left = std::min(left, index.column()), right = std::max(right, index.column());
+    }
+    TextBlock block;
+    for (int row = top; row <= bottom; ++row) {
+        auto& cells = block.emplace_back();
+        for (int column = left; column <= right; ++column) {
+            cells.push_back(data(index(row, column), Qt::DisplayRole).toString().toStdString());
+        }
+    }
+    emit statusChanged(QStringLiteral("Copied %1 x %2 cells.").arg(bottom - top + 1).arg(right - left + 1));
+    return Text(FormatTabSeparated(block));
+}
+
+void LevelTableModel::paste(const QModelIndex& topLeft, const QString& text) {
+    const TextBlock block = ParseTabSeparated(text.toStdString());
+    if (!topLeft.isValid() || block.empty()) {
+        emit statusChanged(QStringLiteral("Nothing was pasted: the clipboard holds no cells."));
+        return;
+    }
+    const auto cells = CellsOfBlock(block, character_, topLeft.row(), fieldOf(topLeft.column()));
+    if (!cells) {
+        emit statusChanged(QStringLiteral("Nothing was pasted: ") + Text(cells.message()));
+        return;
+    }
+    commit(cells.value(), QStringLiteral("Pasted %1 cells from %2.").arg(cells.value().size()).arg(cellName(topLeft)));
+}
+
+void LevelTableModel::fill(int firstLevel, int lastLevel, StatField field, int first, int last, Curve curve) {
+    const std::vector<int> values = CurveValues(curve, first, last, lastLevel - firstLevel + 1);
+    std::vector<CellEdit> cells;
+    for (std::size_t i = 0; i < values.size(); ++i) cells.push_back({firstLevel + static_cast<int>(i), field, values[i]});
+    commit(cells, QStringLiteral("Filled the %1's %2 of levels %3 to %4 from %5 to %6, %7.")
+                      .arg(QString::fromLatin1(CharacterName(character_)), QString::fromLatin1(InfoOf(field).name))
+                      .arg(firstLevel + 1)
+                      .arg(lastLevel + 1)
+                      .arg(first)
+                      .arg(last)
+                      .arg(QString::fromLatin1(Curves[static_cast<std::size_t>(curve)].name)));
+}
+
+void LevelTableModel::commit(const std::vector<CellEdit>& cells, const QString& done) {
+    WriterLock lock(rom_);
+    if (Status locked = lock.Acquire(); !locked) {
+        emit statusChanged(QStringLiteral("Nothing was written: ") + Text(locked.message()));
+        return;
+    }
+    Result<RecordChange> change = PrepareChange(rom_, character_, cells);
+    if (!change) return finish(QStringLiteral("Nothing was written: ") + Text(change.message()));
+    if (change.value().empty()) return finish(QStringLiteral("Nothing changed: the cells hold these values already."));
+    if (writeSide(change.value(), ChangeSide::After, done)) {
+        history_.push(new RecordEditCommand(*this, std::move(change.value()), done));
+    }
+}
+
+void LevelTableModel::undo() { step(history_.canUndo(), &QUndoStack::undo); }
+void LevelTableModel::redo() { step(history_.canRedo(), &QUndoStack::redo); }
+
+void LevelTableModel::step(bool possible, void (QUndoStack::*move)()) {
+    if (!possible) return;
+    WriterLock lock(rom_);
+    if (Status locked = lock.Acquire(); !locked) {
+        emit statusChanged(QStringLiteral("Nothing was written: ") + Text(locked.message()));
+        return;
+    }
+    (history_.*move)();
+}
+
+bool LevelTableModel::writeSide(const RecordChange& change, ChangeSide side, const QString& done, bool stepLeaves) {
+    std::size_t written = 0;
+    const Status status = WriteChange(rom_, change, side, &written);
+    if (change.character != character_) {
+        character_ = change.character;
+        emit characterChanged(character_);
+    }
+    if (status) {
+        finish(done);
+        return true;
+    }
+    const std::size_t all = change.levels.size();
+    const QString text =
+        written < all ? QStringLiteral("%1 of %2 levels were written whole before the error: ").arg(written).arg(all)
+                      : QStringLiteral("The levels were written but may not have reached the disk: ");
+    finish(text + Text(status.message()) +
+           (stepLeaves ? QStringLiteral(" The step is taken out of the history.") : QString()));
+    return false;
+}
+
+}  // namespace thornwake

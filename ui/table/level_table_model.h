@@ -1,0 +1,75 @@
+#pragma once
+// One character's 99 level records as a table of cells, and the only place
+// where cells turn into records and back. Every change goes through an undo
+// step on the history and is written to the image at once, under the
+// writer's lock, with one flush; the records are read again after each write.
+
+#include <QAbstractTableModel>
+#include <QUndoStack>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "level_edits.h"
+#include "level_tables.h"
+#include "rom_file.h"
+
+namespace thornwake {
+
+class LevelTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    // `rom` and `history` must outlive the model.
+    LevelTableModel(RomFile& rom, QUndoStack& history, CharacterId character, QObject* parent = nullptr);
+
+    CharacterId character() const { return character_; }
+    // Shows `character`, read afresh from the file.
+    void setCharacter(CharacterId character);
+
+    static StatField fieldOf(int column) { return StatFields[static_cast<std::size_t>(column)].field; }
+    // The stored value of a cell; nothing for the Hero's MP or a record that could not be read.
+    std::optional<int> value(int levelIndex, StatField field) const;
+    // "Sprite level 12 Strength"
+    QString cellName(const QModelIndex& index) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Parses the text as the main window's fields do; a bad text writes nothing.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+    // The cells of the rectangle around `indexes` as tab-separated text.
+    QString copy(const QModelIndexList& indexes);
+    // Checks every value of the block first; writes all of them or none.
+    void paste(const QModelIndex& topLeft, const QString& text);
+    // Levels firstLevel..lastLevel (indexes) of one column along a curve.
+    void fill(int firstLevel, int lastLevel, StatField field, int first, int last, Curve curve);
+    void undo();
+    void redo();
+
+    // For the undo steps: writes one side of `change` (the lock is held) and
+    // reports `done`, or the error, saying whether the step leaves the
+    // history then. False when the file may not hold that side.
+    bool writeSide(const RecordChange& change, ChangeSide side, const QString& done, bool stepLeaves = false);
+
+signals:
+    // What the last action did, or why it was refused.
+    void statusChanged(const QString& text);
+    void characterChanged(CharacterId character);
+
+private:
+    void commit(const std::vector<CellEdit>& cells, const QString& done);
+    void step(bool possible, void (QUndoStack::*move)());
+    // Reads the records again and reports `text`, followed by any read error.
+    void finish(const QString& text);
+
+    RomFile& rom_;
+    QUndoStack& history_;
+    CharacterId character_;
+    std::array<std::optional<LevelRecord>, LevelCount> records_;
+};
+
+}  // namespace thornwake
