@@ -249,23 +249,30 @@ std::string CellOf(const nlohmann::json& value) {
     return value.is_string() ? value.get<std::string>() : value.dump();
 }
 
+// "[json.exception.parse_error.101] parse error at line 1, column 2: REASON; last read: 'TOKEN'"
+// as "malformed JSON: REASON; last read: "TOKEN"", the token cut as a cell.
+std::string JsonReason(const std::string& what) {
+    std::string reason = what.substr(what.find("] ") == std::string::npos ? 0 : what.find("] ") + 2);
+    if (reason.rfind("parse error", 0) == 0 && reason.find(": ") != std::string::npos) {
+        reason = reason.substr(reason.find(": ") + 2);
+    }
+    const std::size_t quote = reason.find('\'');
+    if (quote != std::string::npos && reason.size() > quote + 1 && reason.back() == '\'') {
+        reason = reason.substr(0, quote) + Quoted(reason.substr(quote + 1, reason.size() - quote - 2));
+    }
+    return "malformed JSON: " + reason;
+}
+
 // The JSON of an export: an array of objects with the nine keys.
 Input ReadJson(std::string_view text) {
     nlohmann::json document;
     try {
         document = nlohmann::json::parse(text);
     } catch (const nlohmann::json::parse_error& e) {
-        // "[json.exception.parse_error.101] parse error at line 1, column 2: REASON; last read: 'TOKEN'"
-        const std::string what = e.what();
-        const std::size_t begin = what.find(": ", what.find("parse error"));
-        std::string reason = what.substr(begin == std::string::npos ? 0 : begin + 2);
-        static constexpr std::string_view LastRead = "; last read: '";
-        if (const std::size_t token = reason.find(LastRead); token != std::string::npos) {
-            const std::size_t from = token + LastRead.size();
-            reason = reason.substr(0, token) + "; last read: " + Quoted(reason.substr(from, reason.size() - from - 1));
-        }
         const std::size_t at = std::min<std::size_t>(e.byte > 0 ? e.byte - 1 : 0, text.size());
-        return {{}, InputError{":" + std::to_string(1 + LineBreaks(text.substr(0, at))), "malformed JSON: " + reason}};
+        return {{}, InputError{":" + std::to_string(1 + LineBreaks(text.substr(0, at))), JsonReason(e.what())}};
+    } catch (const nlohmann::json::exception& e) {  // a number too large
+        return {{}, InputError{"", JsonReason(e.what())}};
     }
     const std::string expected =
         "expected a JSON array of objects with the keys " + ColumnList() + ", as export --format json writes.";
