@@ -56,7 +56,8 @@ Result<std::string> ReadInputFile(const std::string& path) {
     text.resize(static_cast<std::size_t>(in.gcount()));
     if (text.size() > ImportSizeLimit) {
         return Status::Fail(path + ": is larger than 1 MiB, far more than level records take (an export of all " +
-                            std::to_string(3 * LevelCount) + " is about 10 KB); check that it is the file you meant");
+                            std::to_string(3 * LevelCount) +
+                            " is about 10 KB); check that it is the file you meant");
     }
     return text;
 }
@@ -180,7 +181,8 @@ int Export(const Streams& io, const std::string& path, ExportFormat format, char
     if (!rows) {
         return Report(io, rows.status());
     }
-    const std::string text = format == ExportFormat::Csv ? ExportCsv(rows.value(), delimiter) : ExportJson(rows.value());
+    const std::string text =
+        format == ExportFormat::Csv ? ExportCsv(rows.value(), delimiter) : ExportJson(rows.value());
     if (outputFile.empty()) {
         io.out << text;
         return ExitOk;
@@ -265,9 +267,10 @@ int Import(const Streams& io, const std::string& path, const std::string& inputF
                                                     {changes[i].after.begin(), changes[i].after.end()});
         if (!written) {
             io.err << inputFile << row.place << ": " << RecordName(row.id) << ": " << written.message() << "\n";
-            return Report(io, image.Fail("the import wrote " + std::to_string(i) + " of " + Counted(changed, "changed record") +
-                                         "; " + RecordName(row.id) + " may be incomplete, the records after it "
-                                         "are unchanged. Import the file again once the cause is mended."));
+            return Report(io, image.Fail("the import wrote " + std::to_string(i) + " of " +
+                                         Counted(changed, "changed record") + "; " + RecordName(row.id) +
+                                         " may be incomplete, the records after it are unchanged. Import the "
+                                         "file again once the cause is mended."));
         }
     }
     if (changed > 0) {

@@ -180,7 +180,8 @@ CsvTable ParseCsv(std::string_view text, char delimiter) {
     }
     if (!table.error &&
         csv_fini(&parser, CsvCollector::OnField, CsvCollector::OnRecordEnd, &collector) != 0) {
-        table.error = InputError{":" + std::to_string(collector.line), "malformed CSV: a quoted field is not closed"};
+        table.error =
+            InputError{":" + std::to_string(collector.line), "malformed CSV: a quoted field is not closed"};
     }
     csv_free(&parser);
     table.records = std::move(collector.records);
@@ -284,8 +285,9 @@ Input ReadJson(std::string_view text) {
     for (std::size_t i = 0; i < document.size(); ++i) {
         const nlohmann::json& entry = document[i];
         const std::string number = std::to_string(i + 1);
+        const auto hasKey = [&](const std::string& name) { return entry.contains(name); };
         const bool keyed = entry.is_object() && entry.size() == ColumnCount &&
-                           std::all_of(names.begin(), names.end(), [&](const std::string& n) { return entry.contains(n); });
+                           std::all_of(names.begin(), names.end(), hasKey);
         if (!keyed) {
             return {{}, InputError{": entry " + number, expected}};
         }

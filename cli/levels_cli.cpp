@@ -44,9 +44,9 @@ int RunLevelsCli(int argc, const char* const* argv, std::ostream& out, std::ostr
     exportCmd->add_option("-o,--output", outputFile, "Write to this file instead of standard output");
     const std::map<std::string, char> delimiters{{"comma", ','}, {"semicolon", ';'}, {"tab", '\t'}};
     std::string delimiter = "comma";
-    CLI::Option* delimiterOption =
-        exportCmd->add_option("--delimiter", delimiter, "Column separator of the CSV: comma (default), semicolon or tab")
-            ->check(CLI::IsMember(delimiters, CLI::ignore_case));
+    CLI::Option* delimiterOption = exportCmd->add_option(
+        "--delimiter", delimiter, "Column separator of the CSV: comma (default), semicolon or tab");
+    delimiterOption->check(CLI::IsMember(delimiters, CLI::ignore_case));
 
     std::string inputFile;
     bool dryRun = false;
