@@ -149,9 +149,6 @@ struct CsvCollector {
         }
         c.fields.clear();
     }
-
-    // With tabs as separators a tab is no blank around a field.
-    static int IsSpace(unsigned char c) { return c == ' '; }
 };
 
 // RFC 4180 fields separated by `delimiter`; rows of empty fields skipped.
@@ -163,9 +160,6 @@ CsvTable ParseCsv(std::string_view text, char delimiter) {
         return table;
     }
     csv_set_delim(&parser, static_cast<unsigned char>(delimiter));
-    if (delimiter == '\t') {
-        csv_set_space_func(&parser, CsvCollector::IsSpace);
-    }
     CsvCollector collector;
     // Fed line by line, so that every record knows the line it starts on.
     for (std::size_t at = 0; at < text.size() && !table.error;) {
