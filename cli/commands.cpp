@@ -1,5 +1,9 @@
 #include "commands.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -62,14 +66,68 @@ Result<std::string> ReadInputFile(const std::string& path) {
     return text;
 }
 
-Status WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-        return Status::Fail(path + ": cannot write: " + std::strerror(errno));
+Status CannotWrite(const std::string& path, int error) {
+    return Status::Fail(path + ": cannot write: " + std::strerror(error));
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            errno = written == 0 ? EIO : errno;
+            return false;
+        }
+        done += static_cast<std::size_t>(written);
     }
-    return Status::Ok();
+    return true;
+}
+
+// The output replaced whole or not at all: the bytes go to a temporary file
+// in the same folder, which is flushed and then renamed over `path`; on failure
+// the old file is as it was and the temporary file is gone. A link is
+// followed; a FIFO or device, which cannot be replaced, is written in place.
+Status ReplaceFile(const std::string& named, const std::string& bytes) {
+    std::string path = named;
+    std::error_code error;
+    const auto type = std::filesystem::status(path, error).type();
+    if (type == std::filesystem::file_type::fifo || type == std::filesystem::file_type::character ||
+        type == std::filesystem::file_type::block) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        const bool written = fd >= 0 && WriteAll(fd, bytes);
+        const int reason = errno;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return written ? Status::Ok() : CannotWrite(path, reason);
+    }
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))) {
+        path = std::filesystem::weakly_canonical(path, error).string();
+    }
+    std::string temporary = path + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) {
+        return CannotWrite(named, errno);
+    }
+    struct stat old {};
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~mask);
+    int reason = 0;
+    if (::fchmod(fd, mode) != 0 || !WriteAll(fd, bytes) || ::fsync(fd) != 0) {
+        reason = errno;
+    }
+    if (::close(fd) != 0 && reason == 0) {
+        reason = errno;
+    }
+    if (reason == 0 && ::rename(temporary.c_str(), path.c_str()) == 0) {
+        return Status::Ok();
+    }
+    reason = reason != 0 ? reason : errno;
+    ::unlink(temporary.c_str());
+    return CannotWrite(named, reason);
 }
 
 Result<std::vector<LevelRow>> ReadRows(const Image& image, const std::vector<RecordId>& ids) {
@@ -116,6 +174,16 @@ void PrintTable(std::ostream& out, CharacterId character, const std::vector<Leve
     }
 }
 
+// `max`: one character after another in file order, each complete and flushed
+// before the next starts. All three give the bytes of MaxAll, but a run cut
+// short never leaves the Hero's MP slots at 99, as MaxAll's first pass would.
+struct MaxStep {
+    CharacterId character;
+    Result<MaxOutcome> (*run)(RomFile&, const ProgressCallback&);
+};
+constexpr MaxStep MaxSteps[] = {
+    {CharacterId::Hero, MaxHero}, {CharacterId::Girl, MaxGirl}, {CharacterId::Sprite, MaxSprite}};
+
 std::string Printable(const std::vector<std::uint8_t>& image, std::uint32_t offset, std::uint32_t length) {
     std::string text;
     for (std::uint32_t i = 0; i < length; ++i) {
@@ -153,7 +221,7 @@ std::string RomSizeName(std::uint8_t code) {
 
 int Show(const Streams& io, const std::string& path, std::optional<CharacterId> character) {
     Image image;
-    if (Status opened = image.Open(path); !opened) {
+    if (Status opened = image.Open(path, OpenMode::ReadOnly); !opened) {
         return Report(io, opened);
     }
     const auto rows = ReadRows(image, character ? RecordsOf(*character) : AllRecords());
@@ -174,7 +242,7 @@ int Show(const Streams& io, const std::string& path, std::optional<CharacterId> 
 int Export(const Streams& io, const std::string& path, ExportFormat format, char delimiter,
            const std::string& outputFile) {
     Image image;
-    if (Status opened = image.Open(path); !opened) {
+    if (Status opened = image.Open(path, OpenMode::ReadOnly); !opened) {
         return Report(io, opened);
     }
     const auto rows = ReadRows(image, AllRecords());
@@ -190,7 +258,7 @@ int Export(const Streams& io, const std::string& path, ExportFormat format, char
     if (Status distinct = CheckNotSameFile(outputFile, {path}); !distinct) {
         return Report(io, distinct);
     }
-    if (Status written = WriteFile(outputFile, text); !written) {
+    if (Status written = ReplaceFile(outputFile, text); !written) {
         return Report(io, written);
     }
     return ExitOk;
@@ -198,8 +266,12 @@ int Export(const Streams& io, const std::string& path, ExportFormat format, char
 
 int Import(const Streams& io, const std::string& path, const std::string& inputFile, bool dryRun) {
     Image image;
-    if (Status opened = image.Open(path); !opened) {
+    if (Status opened = image.Open(path, dryRun ? OpenMode::ReadOnly : OpenMode::ReadWrite); !opened) {
         return Report(io, opened);
+    }
+    WriterLock lock(image.File());
+    if (Status locked = dryRun ? Status::Ok() : lock.Acquire(io.patience); !locked) {
+        return Report(io, locked);
     }
     const Result<std::string> text = ReadInputFile(inputFile);
     if (!text) {
@@ -284,25 +356,31 @@ int Import(const Streams& io, const std::string& path, const std::string& inputF
 
 int Max(const Streams& io, const std::string& path, std::optional<CharacterId> character) {
     Image image;
-    if (Status opened = image.Open(path); !opened) {
+    if (Status opened = image.Open(path, OpenMode::ReadWrite); !opened) {
         return Report(io, opened);
     }
     if (Status inside = image.CheckInside(character ? RecordsOf(*character) : AllRecords()); !inside) {
         return Report(io, inside);
     }
-    const ProgressCallback noProgress = [] {};
-    Result<MaxOutcome> outcome = MaxOutcome::Completed;
-    if (!character) {
-        outcome = MaxAll(image.File(), noProgress);
-    } else if (*character == CharacterId::Hero) {
-        outcome = MaxHero(image.File(), noProgress);
-    } else if (*character == CharacterId::Sprite) {
-        outcome = MaxSprite(image.File(), noProgress);
-    } else {
-        outcome = MaxGirl(image.File(), noProgress);
+    WriterLock lock(image.File());
+    if (Status locked = lock.Acquire(io.patience); !locked) {
+        return Report(io, locked);
     }
-    if (!outcome || outcome.value() != MaxOutcome::Completed) {
-        return Report(io, outcome ? image.Fail("maximizing was interrupted") : outcome.status());
+    std::vector<std::string> done;
+    for (const MaxStep& step : MaxSteps) {
+        if (character && *character != step.character) {
+            continue;
+        }
+        const Result<MaxOutcome> outcome = step.run(image.File(), [] {});
+        if (!outcome || outcome.value() != MaxOutcome::Completed) {
+            Report(io, outcome ? image.Fail("maximizing was interrupted") : outcome.status());
+            if (!done.empty()) {
+                io.err << done.front() << (done.size() > 1 ? " and " + done.back() : "") << ": all "
+                       << LevelCount * done.size() << " levels were maximized before that.\n";
+            }
+            return ExitFailure;
+        }
+        done.push_back(CharacterName(step.character));
     }
     if (character) {
         io.out << CharacterName(*character) << ": all " << LevelCount << " levels maximized.\n";
@@ -316,7 +394,7 @@ int Diff(const Streams& io, const std::string& pathA, const std::string& pathB, 
     Image a;
     Image b;
     for (auto [image, path] : {std::make_pair(&a, &pathA), std::make_pair(&b, &pathB)}) {
-        if (Status opened = image->Open(*path); !opened) {
+        if (Status opened = image->Open(*path, OpenMode::ReadOnly); !opened) {
             return Report(io, opened);
         }
         if (Status inside = image->CheckInside(AllRecords()); !inside) {
@@ -335,16 +413,17 @@ int Diff(const Streams& io, const std::string& pathA, const std::string& pathB, 
         }
     }
     if (!ipsFile.empty()) {
-        const auto tablesA = a.ReadRange(LevelTablesBegin, LevelTablesEnd - LevelTablesBegin);
-        const auto tablesB = b.ReadRange(LevelTablesBegin, LevelTablesEnd - LevelTablesBegin);
-        if (!tablesA || !tablesB) {
-            return Report(io, tablesA ? tablesB.status() : tablesA.status());
+        const auto imageA = a.ReadRange(0, a.Size());
+        const auto imageB = b.ReadRange(0, b.Size());
+        if (!imageA || !imageB) {
+            return Report(io, imageA ? imageB.status() : imageA.status());
         }
         if (Status distinct = CheckNotSameFile(ipsFile, {pathA, pathB}); !distinct) {
             return Report(io, distinct);
         }
-        const std::vector<std::uint8_t> patch = MakeIpsPatch(LevelTablesBegin, tablesA.value(), tablesB.value());
-        if (Status written = WriteFile(ipsFile, std::string(patch.begin(), patch.end())); !written) {
+        const std::vector<std::uint8_t> patch =
+            MakeIpsPatch(imageA.value(), imageB.value(), LevelTablesBegin, LevelTablesEnd);
+        if (Status written = ReplaceFile(ipsFile, std::string(patch.begin(), patch.end())); !written) {
             return Report(io, written);
         }
     }
@@ -354,8 +433,12 @@ int Diff(const Streams& io, const std::string& pathA, const std::string& pathB, 
 
 int Check(const Streams& io, const std::string& path, bool fixChecksum) {
     Image image;
-    if (Status opened = image.Open(path); !opened) {
+    if (Status opened = image.Open(path, fixChecksum ? OpenMode::ReadWrite : OpenMode::ReadOnly); !opened) {
         return Report(io, opened);
+    }
+    WriterLock lock(image.File());
+    if (Status locked = fixChecksum ? lock.Acquire(io.patience) : Status::Ok(); !locked) {
+        return Report(io, locked);
     }
     io.out << "Size: " << image.Size() << " bytes, accepted by the size check\n";
     if (image.Size() < ChecksumOffset + 2) {

@@ -40,17 +40,19 @@ Status Image::Fail(const std::string& message) const {
     return Status::Fail(path_ + ": " + message);
 }
 
-Status Image::Open(const std::string& path) {
+Status Image::Open(const std::string& path, OpenMode mode) {
     path_ = path;
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
     if (!std::filesystem::exists(status)) {
         return Fail("no such file");
     }
-    if (std::filesystem::is_directory(status)) {
-        return Fail("is a directory, not an image file");
+    // RomFile refuses the others too, but opening a folder for writing would
+    // fail with the system's reason first.
+    if (!std::filesystem::is_regular_file(status)) {
+        return Status::Fail(path + " is not a regular file.");
     }
-    if (Status opened = file_.Open(path); !opened) {
+    if (Status opened = file_.Open(path, mode); !opened) {
         return opened;
     }
     const Result<SizeCheck> verdict = file_.LoadROMFileSize(path);

@@ -33,13 +33,14 @@ std::vector<RecordId> AllRecords();
 
 using RecordBytes = LevelRecordBytes;
 
-// An existing image, opened for reading and writing, that passed the size
-// check. Messages of failures start with the path.
+// An existing image, opened for reading only or for reading and writing, that
+// passed the size check. Messages of failures start with the path.
 class Image {
 public:
-    // Unlike RomFile::Open this never creates a file: a missing image is an
-    // error. A refused size fails with the editor's message.
-    Status Open(const std::string& path);
+    // A missing image is an error, as is anything but a regular file (links
+    // followed): "PATH is not a regular file.". A refused size fails with the
+    // editor's message.
+    Status Open(const std::string& path, OpenMode mode);
 
     // Fails naming the record, of those that do not lie wholly inside the
     // image, that comes first in the file.

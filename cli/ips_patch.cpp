@@ -21,24 +21,24 @@ void AppendRecord(std::vector<std::uint8_t>& patch, std::uint32_t offset, const 
 
 }  // namespace
 
-std::vector<std::uint8_t> MakeIpsPatch(std::uint32_t offset, const std::vector<std::uint8_t>& before,
-                                       const std::vector<std::uint8_t>& after) {
+std::vector<std::uint8_t> MakeIpsPatch(const std::vector<std::uint8_t>& before, const std::vector<std::uint8_t>& after,
+                                       std::uint32_t begin, std::uint32_t end) {
     std::vector<std::uint8_t> patch{'P', 'A', 'T', 'C', 'H'};
-    const std::size_t size = std::min(before.size(), after.size());
-    std::size_t i = 0;
-    while (i < size) {
+    end = static_cast<std::uint32_t>(std::min<std::size_t>({end, before.size(), after.size()}));
+    std::uint32_t i = begin;
+    while (i < end) {
         if (before[i] == after[i]) {
             ++i;
             continue;
         }
-        std::size_t start = i;
-        while (i < size && before[i] != after[i] && i - start < MaxRecordLength - 1) {
+        std::uint32_t start = i;
+        while (i < end && before[i] != after[i] && i - start < MaxRecordLength - 1) {
             ++i;
         }
-        if (offset + start == EofMarkerOffset && start > 0) {
-            --start;  // begin one (unchanged) byte earlier
+        if (start == EofMarkerOffset) {
+            --start;  // the byte before it is in every image that reaches this far
         }
-        AppendRecord(patch, static_cast<std::uint32_t>(offset + start), after.data() + start, i - start);
+        AppendRecord(patch, start, after.data() + start, i - start);
     }
     patch.insert(patch.end(), {'E', 'O', 'F'});
     return patch;

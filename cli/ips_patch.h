@@ -8,10 +8,12 @@
 
 namespace thornwake::cli {
 
-// A patch that turns `before` into `after`, both the bytes of one range of an
-// image that starts at `offset`. One record for each run of differing bytes.
-// Precondition: both of the same size, the range ending below 16 MiB.
-std::vector<std::uint8_t> MakeIpsPatch(std::uint32_t offset, const std::vector<std::uint8_t>& before,
-                                       const std::vector<std::uint8_t>& after);
+// A patch that turns the bytes begin .. end - 1 of `before` into those of
+// `after`, both whole images (an index is an offset in the file), at least
+// `end` bytes long; `end` at most 16 MiB. One record for each run of differing
+// bytes. A record that would start at 0x454F46, whose offset bytes read as the
+// end marker "EOF", starts one byte earlier with that byte of `after`.
+std::vector<std::uint8_t> MakeIpsPatch(const std::vector<std::uint8_t>& before, const std::vector<std::uint8_t>& after,
+                                       std::uint32_t begin, std::uint32_t end);
 
 }  // namespace thornwake::cli

@@ -1,5 +1,6 @@
 #include "levels_cli.h"
 
+#include <chrono>
 #include <exception>
 #include <map>
 #include <ostream>
@@ -25,6 +26,11 @@ int RunLevelsCli(int argc, const char* const* argv, std::ostream& out, std::ostr
                  "thornwake-levels"};
     app.set_version_flag("--version", "thornwake-levels " THORNWAKE_VERSION_TEXT);
     app.require_subcommand(1);
+    app.fallthrough();  // --wait also after the subcommand
+    double waitSeconds = std::chrono::duration<double>(WriterLockPatience).count();
+    app.add_option("--wait", waitSeconds,
+                   "Seconds a command that writes waits for another program changing the image (default 3)")
+        ->check(CLI::Range(0.0, 3600.0));
     const auto characterNames = std::vector<std::string>{"hero", "sprite", "girl"};
 
     std::string image;
@@ -95,7 +101,7 @@ int RunLevelsCli(int argc, const char* const* argv, std::ostream& out, std::ostr
         return ExitUsage;
     }
 
-    const Streams io{out, err};
+    const Streams io{out, err, std::chrono::milliseconds(static_cast<long long>(waitSeconds * 1000))};
     int status = ExitFailure;
     try {
         if (show->parsed()) {

@@ -1,10 +1,17 @@
 // thornwake-levels run as a user runs it, in a scratch folder: one table of
 // command lines with the exit status, the whole standard output and error, and
-// the bytes of the image and of an output file afterwards. Every expected text
+// the bytes of the image or of the output file afterwards. Every expected text
 // and byte comes from the test's own reading of the image.
 
 #include <QtTest>
 
+#include <linux/fs.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "ips_patch.h"
 #include "sample_image.h"
 
 namespace {
@@ -13,14 +20,14 @@ namespace {
 const QStringList Names{"Hero", "Sprite", "Girl"};
 constexpr int Bases[3] = {0x104210, 0x104840, 0x104528};
 const QStringList Fields{"HP", "MP", "Strength", "Agility", "Constitution", "Intelligence", "Wisdom"};
-const QStringList Keys{"character", "level", "hp", "mp", "strength", "agility", "constitution", "intelligence", "wisdom"};
+const QStringList Keys = ("character,level," + Fields.join(',').toLower()).split(',');
 
 int byteAt(const QByteArray& image, int at) { return quint8(image[at]); }
 int wordAt(const QByteArray& image, int at) { return byteAt(image, at) | byteAt(image, at + 1) << 8; }
-
 // Field f (0 HP .. 6 Wisdom) of record r (0..296: the Hero's levels 1..99, the Sprite's, the Girl's), as stored.
 int field(const QByteArray& image, int r, int f) {
-    return f ? byteAt(image, Bases[r / 99] + 8 * (r % 99) + f + 1) : qint16(wordAt(image, Bases[r / 99] + 8 * (r % 99)));
+    const int at = Bases[r / 99] + 8 * (r % 99);
+    return f ? byteAt(image, at + f + 1) : qint16(wordAt(image, at));
 }
 
 // `export`: the Hero's mp empty in CSV, null in JSON.
@@ -41,8 +48,8 @@ QString table(const QByteArray& image, int c) {
     for (int level = 0; level <= 99; ++level) {
         text += '\n' + (level ? QString::number(level).rightJustified(5) : QString("Level"));
         for (int f = 0; f < 7; ++f)
-            if (f != 1 || c) text += "  " + (level ? QString::number(field(image, 99 * c + level - 1, f)) : Fields[f])
-                                                  .rightJustified(qMax(6, int(Fields[f].size())));
+            if (f != 1 || c)
+                text += "  " + (level ? QString::number(field(image, 99 * c + level - 1, f)) : Fields[f]).rightJustified(qMax(6, int(Fields[f].size())));
     }
     return text + '\n';
 }
@@ -59,15 +66,8 @@ QString changes(const QByteArray& a, const QByteArray& b) {
     return text;
 }
 
-// HP 999 and every other stat 99 ('c'), the Hero's MP byte 0.
-QByteArray maxed(QByteArray image, const QList<int>& characters) {
-    for (int r = 0; r < 297; ++r)
-        if (characters.contains(r / 99)) image.replace(Bases[r / 99] + 8 * (r % 99), 8, r < 99 ? "\xE7\3\0ccccc" : "\xE7\3cccccc", 8);
-    return image;
-}
-
-// The checksum and its complement as the console's boot code expects them: the
-// sum of all bytes, these four counted as FF FF 00 00.
+// The checksum and its complement as the console's boot code expects them: the sum of all
+// bytes, these four counted as FF FF 00 00.
 QByteArray withChecksum(QByteArray image) {
     quint16 sum = 0x1FE;
     for (int i = 0; i < image.size(); ++i) sum += (i & ~3) == 0xFFDC ? 0 : byteAt(image, i);
@@ -75,8 +75,8 @@ QByteArray withChecksum(QByteArray image) {
 }
 
 QString checkText(const QByteArray& image) {
-    const QString size = QString("Size: %1 bytes, accepted by the size check\n").arg(image.size());
-    const QString header = size + "Title: \"THORNWAKE\"\nMap mode: 0x31 (HiROM, FastROM)\nROM size: 0x0B (2 MiB)\nChecksum: ";
+    const QString header = QString("Size: %1 bytes, accepted by the size check\nTitle: \"THORNWAKE\"\nMap mode: 0x31 (HiROM, FastROM)\n"
+                                   "ROM size: 0x0B (2 MiB)\nChecksum: ").arg(image.size());
     if (image.size() != 2097152) return header + "not checked; the rule is for a 2 MiB image\n";
     const QByteArray valid = withChecksum(image);
     return header + QString::asprintf("0x%04X, complement 0x%04X: ", wordAt(image, 0xFFDE), wordAt(image, 0xFFDC)) +
@@ -92,6 +92,17 @@ QByteArray dialect(QString csv, const QString& separator, const QString& lineEnd
 // The sample's Hero level 4, with a stray byte in its MP slot, given HP -300: the editor's bytes D4 FE, MP 0.
 QByteArray heroEdited(QByteArray image) { return image.replace(Bases[0] + 24, 3, "\xD4\xFE\0", 3); }
 
+// Makes `path` read-only, or writable again; returns the error an open for writing then gets, 0 if that cannot be done
+// here. Root passes permissions, so it makes the file immutable instead.
+int setReadOnly(const QString& path, bool on) {
+    if (::geteuid() != 0) return on && QFile::setPermissions(path, QFile::ReadOwner) ? EACCES : 0;
+    QFile file(path);
+    int flags = 0;
+    if (!file.open(QFile::ReadOnly) || ::ioctl(file.handle(), FS_IOC_GETFLAGS, &flags) != 0) return 0;
+    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    return ::ioctl(file.handle(), FS_IOC_SETFLAGS, &flags) == 0 ? EPERM : 0;
+}
+
 QByteArray readFile(const QString& path) { QFile file(path); return file.open(QFile::ReadOnly) ? file.readAll() : "(none)"; }
 bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
@@ -105,20 +116,19 @@ class LevelsCliTest : public QObject {
     QTemporaryDir dir_;
     QByteArray g_, b_;  // the sample image; a copy with some table bytes and one other byte changed
     QStringList entries_;
+    int readOnly_ = 0;  // the error a write open of ro.sfc gets
 
 private slots:
     void initTestCase() {
         const auto bytes = thornwake::MakeSampleImage();
         g_ = b_ = QByteArray(reinterpret_cast<const char*>(bytes.data()), int(bytes.size()));
         for (int at : {0x104211, 0x104217, 0x10423A, 0x104533, 0x104B57, 0x1000}) b_[at] = char(~b_[at]);
+        QString csv = exported(g_, false);
         const QByteArray header = Keys.join(',').toUtf8();
-        QVERIFY(QDir::setCurrent(dir_.path()) && writeFile("game.sfc", g_) && writeFile("out", "old") &&
-                writeFile("b.sfc", b_) && writeFile("levels.csv", exported(g_, false).toUtf8()));
-        // A byte order mark, columns in another order, quotes, CRLF, blank lines and a row of empty cells.
-        QVERIFY(writeFile("one.csv", "\xEF\xBB\xBFlevel,character,hp,mp,strength,agility,constitution,intelligence,"
-                                     "wisdom\r\n\r\n \"2\" ,\"Girl\",\"-1.5\",1,2,3,4,5,255\r\n,,,,,,,,"));
-        QVERIFY(writeFile("bad.csv", header + "\ngirl,100,1,1,1,1,1,1,1\nsprite,7,100,20,1,2,3,4,5\n\"wiz\nard\",1,1,1,1,1,1,1,1\n"
-                          "hero,1,32768,5,1,1,1,1,1\nSprite,7,1,1,1,1,1,1,1\ngirl,1,1,1,1,1,1,1\ngirl,0,1,1,1,1,1,1,256"));
+        QVERIFY(QDir::setCurrent(dir_.path()) && writeFile("game.sfc", g_) && writeFile("out", "old") && writeFile("b.sfc", b_) &&
+                writeFile("ro.sfc", g_) && writeFile("levels.csv", csv.toUtf8()) && QDir().mkdir("dir") && ::mkfifo("fifo", 0600) == 0 &&
+                writeFile("bad.csv", csv.replace("girl,99,", "girl,100,").toUtf8()));
+        readOnly_ = setReadOnly("ro.sfc", true);
         const QByteArray hero = heroEdited(g_), girl4 = "{\"character\":\"Girl\",\"level\":4,\"hp\":1,\"mp\":1,"
             "\"strength\":1,\"agility\":1,\"constitution\":1,\"intelligence\":1,\"wisdom\":true}";
         QByteArray many = header;
@@ -126,7 +136,8 @@ private slots:
         QVERIFY(writeFile("levels.json", exported(g_, true).toUtf8()) &&
                 writeFile("hero.json", exported(hero, true).toUtf8()) &&
                 writeFile("hero;.csv", dialect(exported(hero, false), ";", "\r", true)) &&
-                writeFile("hero.tsv", dialect(exported(hero, false), "\t", "\r\n", false)) &&
+                writeFile("hero.tsv", "\xEF\xBB\xBF" + dialect(exported(hero, false).replace(QRegularExpression("^(\\w+),(\\w+)",
+                          QRegularExpression::MultilineOption), "\\2,\\1"), "\t", "\r\n", false)) &&
                 writeFile("head.csv", "character;level;hp\nhero;1;2\n") && writeFile("obj.json", "{\"character\": \"hero\"}") &&
                 writeFile("girl.json", "[" + girl4 + ",\n" + girl4 + "]") && writeFile("many.csv", many) &&
                 writeFile("1MiB.csv", header.leftJustified(1 << 20, '\n')) &&
@@ -134,104 +145,126 @@ private slots:
         entries_ = QDir().entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
     }
 
+    void cleanupTestCase() { setReadOnly("ro.sfc", false); }
+
     void commands_data() {
         QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QByteArray>("before");    // the image game.sfc
-        QTest::addColumn<QStringList>("result");   // exit status, standard output, standard error
-        QTest::addColumn<QByteArray>("after");     // the file the command names "out" ("old" before), else the image
+        QTest::addColumn<QByteArray>("before");   // the image game.sfc
+        QTest::addColumn<QStringList>("result");  // exit status, standard output, standard error
+        QTest::addColumn<QByteArray>("after");    // the file "out" where the command names it ("old" before), else game.sfc
         const QByteArray g = g_, headered(2097664, '\0'), shortImage = g.left(0x104848);
-        QByteArray broken = g, fixed, patch = "PATCH";
+        QByteArray broken = g, patch = "PATCH";
         broken[0x1000] = char(~g[0x1000]);
-        fixed = withChecksum(broken);
         for (int at : {0x104211, 0x104217, 0x10423A, 0x104533, 0x104B57})
             patch += QByteArray(1, char(at >> 16)) + char(at >> 8) + char(at) + QByteArray("\0\1", 2) + b_[at];
-        const auto row = [&](const QString& name, const QString& command, int status, const QString& out,
-                             const QString& err = {}, const QByteArray& before = {}, const QByteArray& after = {}) {
+        const auto row = [&](const QString& command, int status, const QString& out, const QString& err = {},
+                             const QByteArray& before = {}, const QByteArray& after = {}, const QString& name = {}) {
             const QByteArray image = before.isNull() ? g : before;
-            QTest::newRow(qPrintable(name)) << command.split(' ') << image << QStringList{QString::number(status), out, err}
-                                            << (!after.isNull() ? after : command.contains(" out") ? "old" : image);
+            QTest::newRow(qPrintable(name.isNull() ? command : name)) << command.split(' ') << image
+                << QStringList{QString::number(status), out, err} << (!after.isNull() ? after : command.contains(" out") ? "old" : image);
         };
-        for (const QString command : {"show game.sfc", "export game.sfc", "import game.sfc levels.csv", "max game.sfc sprite",
-                                      "diff b.sfc game.sfc", "check game.sfc --fix-checksum"}) {
-            const QString name = command.section(' ', 0, 0);
-            row(name + " headered", command, 1, {}, "game.sfc: This ROM has a 200 byte header that must be removed "
-                "before using this program.\n", headered);
-            if (name != "check") {
-                row(name + " short", command, 1, {}, "game.sfc: Sprite level 2 (bytes 0x104848 to 0x10484F) lies beyond "
-                    "the end of the image, which has 1067080 bytes\n", shortImage);
+        for (const QString& command : QStringList{"show game.sfc", "export game.sfc", "import game.sfc levels.csv", "max game.sfc sprite",
+                                                  "diff b.sfc game.sfc", "check game.sfc --fix-checksum"}) {
+            const QString special = QStringList{"dir", "fifo", "/dev/null"}[command.indexOf(' ') % 3];
+            row(QString(command).replace("game.sfc", special), 1, {}, special + " is not a regular file.\n");
+            if (command.contains(QRegularExpression("import|max|fix"))) {  // the commands that write
+                row("--wait 0 " + command, 1, {}, "game.sfc is being changed by another program.\n", {}, {}, "locked " + command);
+                row(QString(command).replace("game.sfc", "ro.sfc"), 1, {},
+                    QString("Cannot open \"ro.sfc\": %1.\n").arg(strerror(readOnly_)));
+            }
+            row(command, 1, {}, "game.sfc: This ROM has a 200 byte header that must be removed before using this program.\n",
+                headered, {}, command + ", headered");
+            if (!command.startsWith("check")) {
+                row(command, 1, {}, "game.sfc: Sprite level 2 (bytes 0x104848 to 0x10484F) lies beyond the end of the image, "
+                    "which has 1067080 bytes\n", shortImage, {}, command + ", short");
             }
         }
-        row("show", "show game.sfc", 0, table(g, 0) + '\n' + table(g, 1) + '\n' + table(g, 2));
-        row("show girl of a short image", "show game.sfc --character GIRL", 0, table(g, 2), {}, shortImage);
-        row("show missing", "show typo.sfc", 1, {}, "typo.sfc: no such file\n");
-        row("export", "export game.sfc", 0, exported(g, false));
-        row("export json", "export game.sfc --format JSON", 0, exported(g, true));
-        row("export -o", "export game.sfc -o out", 0, {}, {}, {}, exported(g, false).toUtf8());
-        row("export over the image", "export game.sfc -o game.sfc", 1, {},
-            "game.sfc: is game.sfc itself; choose another output file\n");
+        row("show ro.sfc", 0, table(g, 0) + '\n' + table(g, 1) + '\n' + table(g, 2));
+        row("show game.sfc --character GIRL", 0, table(g, 2), {}, shortImage, {}, "show girl of a short image");
+        row("show game.sfc --character hero", 0, table(g, 0), {}, {}, {}, "locked show");
+        row("show typo.sfc", 1, {}, "typo.sfc: no such file\n");
+        row("export game.sfc", 0, exported(g, false));
+        row("export game.sfc --format JSON", 0, exported(g, true));
+        row("export ro.sfc -o out", 0, {}, {}, {}, exported(g, false).toUtf8());
+        row("export game.sfc -o out", 1, {}, "out: cannot write: File too large\n", {}, {}, "full export");
+        row("export game.sfc -o game.sfc", 1, {}, "game.sfc: is game.sfc itself; choose another output file\n");
         // An untouched export changes no byte: the stray bytes in the Hero's MP slots are no difference.
-        for (const QString file : {"levels.csv", "levels.json"})
-            row("import untouched " + file, "import game.sfc " + file, 0, "0 records changed.\n");
-        for (const auto& [name, separator] : {std::pair("semicolon", ";"), std::pair("tab", "\t")})
-            row(QString("export ") + name, QString("export game.sfc -o out --delimiter ") + name, 0, {}, {}, {},
-                dialect(exported(g, false), separator, "\n", false));
+        row("import ro.sfc levels.csv --dry-run", 0, "0 records would change; nothing written.\n");
+        for (const QString file : {"levels.csv", "levels.json"}) row("import game.sfc " + file, 0, "0 records changed.\n");
+        for (const QString name : {"semicolon", "tab"})
+            row("export game.sfc -o out --delimiter " + name, 0, {}, {}, {}, dialect(exported(g, false), name == "tab" ? "\t" : ";", "\n", false));
         const QByteArray hero = heroEdited(g);
-        row("import dry run", "import game.sfc hero;.csv --dry-run", 0,
-            changes(g, hero) + "1 record would change; nothing written.\n");
-        for (const QString file : {"hero;.csv", "hero.tsv", "hero.json"})
-            row("import " + file, "import game.sfc " + file, 0, "1 record changed.\n", {}, {}, hero);
+        row("import ro.sfc hero;.csv --dry-run", 0, changes(g, hero) + "1 record would change; nothing written.\n");
+        for (const QString file : {"hero;.csv", "hero.tsv", "hero.json"}) row("import game.sfc " + file, 0, "1 record changed.\n", {}, {}, hero);
         const QString nothing = ": 1 error; nothing written to game.sfc\n", keys = Keys.join(", ");
-        row("import header", "import game.sfc head.csv", 1, {}, "head.csv:1: expected a header row naming " + keys +
+        row("import game.sfc head.csv", 1, {}, "head.csv:1: expected a header row naming " + keys +
             ", separated by commas, semicolons or tabs.\nhead.csv" + nothing);
-        row("import object", "import game.sfc obj.json", 1, {}, "obj.json: expected a JSON array of objects with the keys " +
-            keys + ", as export --format json writes.\nobj.json" + nothing);
+        row("import game.sfc obj.json", 1, {}, "obj.json: expected a JSON array of objects with the keys " + keys +
+            ", as export --format json writes.\nobj.json" + nothing);
         const QString wisdom = "girl.json: entry %1 (girl level 4): wisdom \"true\" is not a number from 0 to 255\n";
-        row("import json entries", "import game.sfc girl.json", 1, {}, wisdom.arg(1) + wisdom.arg(2) + "girl.json: entry 2 "
-            "(girl level 4): Girl level 4 is already given in entry 1\ngirl.json: 3 errors; nothing written to game.sfc\n");
+        row("import game.sfc girl.json", 1, {}, wisdom.arg(1) + wisdom.arg(2) + "girl.json: entry 2 (girl level 4): Girl level 4 "
+            "is already given in entry 1\ngirl.json: 3 errors; nothing written to game.sfc\n");
         QString many;
         for (int line = 2; line <= 21; ++line)
-            many += QString("many.csv:%1: unknown character \"wizard%2\"...; expected hero, sprite or girl\n")
-                        .arg(line).arg(QString(34, 'x'));
-        row("import many errors", "import game.sfc many.csv", 1, {},
-            many + "... and 5 more\nmany.csv: 25 errors; nothing written to game.sfc\n");
-        row("import 1 MiB", "import game.sfc 1MiB.csv", 0, "0 records changed.\n");
-        row("import over 1 MiB", "import game.sfc big.csv", 1, {}, "big.csv: is larger than 1 MiB, far more than level "
-            "records take (an export of all 297 is about 10 KB); check that it is the file you meant\n");
-        row("import one", "import game.sfc one.csv", 0, "1 record changed.\n", {}, {},
-            QByteArray(g).replace(0x104530, 8, QByteArray("\xFE\xFF\1\2\3\4\5\xFF", 8)));
-        row("import bad rows", "import game.sfc bad.csv", 1, {}, "bad.csv:2: level \"100\" is not a whole number from 1 to 99\n"
-            "bad.csv:4: unknown character \"wiz\\x0Aard\"; expected hero, sprite or girl\nbad.csv:6: hp \"32768\" is not a number "
-            "from -32768 to 32767\nbad.csv:6: the Hero has no MP: mp must be empty or 0, not \"5\"\nbad.csv:7: Sprite level 7 is "
-            "already given on line 3\nbad.csv:8: has 8 fields; the header has 9\nbad.csv:9: level \"0\" is not a whole number from "
-            "1 to 99\nbad.csv:9: wisdom \"256\" is not a number from 0 to 255\nbad.csv: 8 errors; nothing written to game.sfc\n");
+            many += QString("many.csv:%1: unknown character \"wizard%2\"...; expected hero, sprite or girl\n").arg(line).arg(QString(34, 'x'));
+        row("import game.sfc many.csv", 1, {}, many + "... and 5 more\nmany.csv: 25 errors; nothing written to game.sfc\n");
+        row("import game.sfc 1MiB.csv", 0, "0 records changed.\n");
+        row("import game.sfc big.csv", 1, {}, "big.csv: is larger than 1 MiB, far more than level records take (an export of all "
+            "297 is about 10 KB); check that it is the file you meant\n");
+        row("import game.sfc bad.csv", 1, {}, "bad.csv:298: level \"100\" is not a whole number from 1 to 99\n"
+            "bad.csv: 1 error; nothing written to game.sfc\n");
         for (const QList<int>& who : QList<QList<int>>{{0}, {1}, {2}, {0, 1, 2}}) {
+            QByteArray maxed = g;  // HP 999 and every other stat 99 ('c'), the Hero's MP byte 0
+            for (int r = 0; r < 297; ++r)
+                if (who.contains(r / 99))
+                    maxed.replace(Bases[r / 99] + 8 * (r % 99), 8, r < 99 ? "\xE7\3\0ccccc" : "\xE7\3cccccc", 8);
             const QString target = who.size() == 3 ? "all" : Names[who[0]];
-            row("max " + target, "max game.sfc " + target, 0, (who.size() == 3 ? "Hero, Sprite and Girl: all 297" :
-                target + ": all 99") + " levels maximized.\n", {}, {}, maxed(g, who));
+            row("max game.sfc " + target, 0, (who.size() == 3 ? "Hero, Sprite and Girl: all 297" : target + ": all 99") +
+                " levels maximized.\n", {}, {}, maxed);
         }
-        row("diff", "diff game.sfc b.sfc --ips out", 0, changes(g, b_), {}, {}, patch + "EOF");
-        row("check", "check game.sfc", 0, checkText(g));
-        row("check broken", "check game.sfc", 0, checkText(broken), {}, broken);
-        row("check short", "check game.sfc", 0, checkText(shortImage), {}, shortImage);
-        row("check fix", "check game.sfc --fix-checksum", 0, checkText(broken) + QString::asprintf("Checksum fixed: 0x%04X, "
-            "complement 0x%04X written at 0xFFDC.\n", wordAt(fixed, 0xFFDE), wordAt(fixed, 0xFFDC)), {}, broken, fixed);
-        row("check fix valid", "check game.sfc --fix-checksum", 0,
-            checkText(g) + "The checksum is valid already; nothing written.\n");
-        row("usage", "max game.sfc everyone", 2, {},
+        row("diff ro.sfc b.sfc --ips out", 0, changes(g, b_), {}, {}, patch + "EOF");
+        row("diff game.sfc b.sfc --ips out", 1, {}, "out: cannot write: File too large\n", {}, {}, "full diff");
+        row("check ro.sfc", 0, checkText(g));
+        row("check game.sfc", 0, checkText(broken), {}, broken, {}, "check broken");
+        row("check game.sfc", 0, checkText(shortImage), {}, shortImage, {}, "check short");
+        const QByteArray fixed = withChecksum(broken);
+        row("check game.sfc --fix-checksum", 0, checkText(broken) + QString::asprintf("Checksum fixed: 0x%04X, complement 0x%04X written "
+            "at 0xFFDC.\n", wordAt(fixed, 0xFFDE), wordAt(fixed, 0xFFDC)), {}, broken, fixed);
+        row("check game.sfc --fix-checksum", 0, checkText(g) + "The checksum is valid already; nothing written.\n", {}, {}, {},
+            "fix valid");
+        row("max game.sfc everyone", 2, {},
             "CHARACTER: everyone not in {hero,sprite,girl,all}\nRun with --help for more information.\n");
     }
 
+    // Rows named "locked ..." run while the test holds the writer's lock on game.sfc, "full ..." with no room for a file.
     void commands() {
         QFETCH(QStringList, args);
         QFETCH(QByteArray, before);
+        QFETCH(QStringList, result);
+        const QString tag = QTest::currentDataTag();
+        if (result[2].startsWith("Cannot open \"ro.sfc\"") && !readOnly_) QSKIP("cannot make a file read-only here");
+        QFile image("game.sfc");
         QVERIFY(writeFile("game.sfc", before) && writeFile("out", "old"));
+        if (tag.startsWith("locked")) QVERIFY(image.open(QFile::ReadOnly) && ::flock(image.handle(), LOCK_EX) == 0);
+        if (tag.startsWith("full"))
+            args = QStringList{"-c", "trap '' XFSZ; ulimit -f 0; exec \"$0\" \"$@\"", THORNWAKE_LEVELS_EXE} + args;
         QProcess process;
-        process.start(THORNWAKE_LEVELS_EXE, args);
+        process.start(tag.startsWith("full") ? "sh" : THORNWAKE_LEVELS_EXE, args);
         QVERIFY(process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit);
-        QTEST((QStringList{QString::number(process.exitCode()), process.readAllStandardOutput(),
-                           process.readAllStandardError()}), "result");
+        const QStringList got{QString::number(process.exitCode()), process.readAllStandardOutput(), process.readAllStandardError()};
+        QCOMPARE(got, result);
         QTEST(readFile(args.contains("out") ? "out" : "game.sfc"), "after");
         QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), entries_);
+    }
+
+    // A record never starts at 0x454F46, which readers take for the end marker "EOF": it starts one byte
+    // earlier, with that byte of the new image, also where it lies before the range compared.
+    void ipsRecordsNeverStartAtEof() {
+        std::vector<std::uint8_t> before(0x454F50, 3), after = before;
+        after[0x454F45] = 5;
+        after[0x454F46] = 7;
+        const std::vector<std::uint8_t> patch{'P', 'A', 'T', 'C', 'H', 0x45, 0x4F, 0x45, 0, 2, 5, 7, 'E', 'O', 'F'};
+        QCOMPARE(thornwake::cli::MakeIpsPatch(before, after, 0x454F46, 0x454F50), patch);
     }
 };
 
