@@ -21,6 +21,7 @@ namespace thornwake::cli {
 namespace {
 
 constexpr std::uint64_t HiROMImageSize = 2097152;  // the size the checksum rule is for
+constexpr std::size_t ListedInputErrors = 20;        // then "... and N more"
 
 int Report(const Streams& io, const Status& failure) {
     io.err << failure.message() << "\n";
@@ -37,7 +38,8 @@ std::string Counted(int count, const char* noun) {
     return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
-Result<std::string> ReadTextFile(const std::string& path) {
+// The whole file, refused unread when it is larger than any import can be.
+Result<std::string> ReadInputFile(const std::string& path) {
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
     if (!std::filesystem::exists(status)) {
@@ -47,12 +49,18 @@ Result<std::string> ReadTextFile(const std::string& path) {
         return Status::Fail(path + ": is a directory");
     }
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in) {
+    std::string text(ImportSizeLimit + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (in.bad() || !in.is_open()) {
         return Status::Fail(path + ": cannot read: " + std::strerror(errno));
     }
-    return text.str();
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    if (text.size() > ImportSizeLimit) {
+        return Status::Fail(path + ": is larger than 1 MiB, far more than level records take (an export of all " +
+                            std::to_string(3 * LevelCount) +
+                            " is about 10 KB); check that it is the file you meant");
+    }
+    return text;
 }
 
 Result<std::vector<LevelRow>> ReadRows(const Image& image, const std::vector<RecordId>& ids) {
@@ -164,7 +172,8 @@ int Show(const Streams& io, const std::string& path, std::optional<CharacterId> 
     return ExitOk;
 }
 
-int Export(const Streams& io, const std::string& path, ExportFormat format, const std::string& outputFile) {
+int Export(const Streams& io, const std::string& path, ExportFormat format, char delimiter,
+           const std::string& outputFile) {
     Image image;
     if (Status opened = image.Open(path, OpenMode::ReadOnly); !opened) {
         return Report(io, opened);
@@ -173,7 +182,8 @@ int Export(const Streams& io, const std::string& path, ExportFormat format, cons
     if (!rows) {
         return Report(io, rows.status());
     }
-    const std::string text = format == ExportFormat::Csv ? ExportCsv(rows.value()) : ExportJson(rows.value());
+    const std::string text =
+        format == ExportFormat::Csv ? ExportCsv(rows.value(), delimiter) : ExportJson(rows.value());
     if (outputFile.empty()) {
         io.out << text;
         return ExitOk;
@@ -187,7 +197,7 @@ int Export(const Streams& io, const std::string& path, ExportFormat format, cons
     return ExitOk;
 }
 
-int Import(const Streams& io, const std::string& path, const std::string& csvFile, bool dryRun) {
+int Import(const Streams& io, const std::string& path, const std::string& inputFile, bool dryRun) {
     Image image;
     if (Status opened = image.Open(path, dryRun ? OpenMode::ReadOnly : OpenMode::ReadWrite); !opened) {
         return Report(io, opened);
@@ -196,16 +206,20 @@ int Import(const Streams& io, const std::string& path, const std::string& csvFil
     if (Status locked = dryRun ? Status::Ok() : lock.Acquire(io.patience); !locked) {
         return Report(io, locked);
     }
-    const Result<std::string> text = ReadTextFile(csvFile);
+    const Result<std::string> text = ReadInputFile(inputFile);
     if (!text) {
         return Report(io, text.status());
     }
     ImportRows input = ReadImportRows(text.value());
     if (!input.errors.empty()) {
-        for (const LineError& error : input.errors) {
-            io.err << csvFile << ":" << error.line << ": " << error.message << "\n";
+        const std::size_t shown = std::min(input.errors.size(), ListedInputErrors);
+        for (std::size_t i = 0; i < shown; ++i) {
+            io.err << inputFile << input.errors[i].place << ": " << input.errors[i].message << "\n";
         }
-        io.err << csvFile << ": " << Counted(static_cast<int>(input.errors.size()), "error")
+        if (input.errors.size() > shown) {
+            io.err << "... and " << input.errors.size() - shown << " more\n";
+        }
+        io.err << inputFile << ": " << Counted(static_cast<int>(input.errors.size()), "error")
                << "; nothing written to " << path << "\n";
         return ExitFailure;
     }
@@ -222,42 +236,52 @@ int Import(const Streams& io, const std::string& path, const std::string& csvFil
         return Report(io, inside);
     }
 
-    // Compare everything first, so that a failed read leaves the image untouched.
-    int changed = 0;
+    // Compare everything first, so that a failed read leaves the image
+    // untouched. A row differs when the editor would show other values: the
+    // byte in the Hero's unused MP slot is no difference, but a changed Hero
+    // record is written as the editor writes it, that byte 0.
+    struct Change {
+        const ImportRow* row;
+        RecordBytes before, after;
+    };
+    std::vector<Change> changes;
     for (const ImportRow& row : rows) {
         const Result<RecordBytes> stored = image.ReadRecordBytes(row.id);
         if (!stored) {
             return Report(io, stored.status());
         }
-        const RecordBytes wanted = EncodeLevelRecord(AsStored(row.id.character, row.record));
-        if (stored.value() != wanted) {
-            ++changed;
-            if (dryRun) {
-                io.out << RecordName(row.id) << ": " << DescribeChanges(stored.value(), wanted) << "\n";
-            }
+        const LevelRecord wanted = AsStored(row.id.character, row.record);
+        if (AsStored(row.id.character, DecodeLevelRecord(stored.value())) != wanted) {
+            changes.push_back({&row, stored.value(), EncodeLevelRecord(wanted)});
         }
     }
+    const int changed = static_cast<int>(changes.size());
     if (dryRun) {
+        for (const Change& change : changes) {
+            io.out << RecordName(change.row->id) << ": " << DescribeChanges(change.before, change.after) << "\n";
+        }
         io.out << Counted(changed, "record") << " would change; nothing written.\n";
         return ExitOk;
     }
 
-    // The seven writes of WriteLevelRecord for each row, and one flush at the
-    // end instead of one per record: a whole table is written in a blink.
-    for (const ImportRow& row : rows) {
-        LevelRecord stored = row.record;
-        if (!TableOf(row.id.character).HasMP) {
-            stored.MP = 0;
-        }
-        const Status written =
-            WriteLevelRecordFields(image.File(), RecordOffset(row.id.character, row.id.levelIndex), stored);
+    // One positioned write of the whole record each, so that an interrupted
+    // import leaves every record old or new, and one flush at the end.
+    for (int i = 0; i < changed; ++i) {
+        const ImportRow& row = *changes[i].row;
+        const Status written = image.File().WriteAt(RecordOffset(row.id.character, row.id.levelIndex),
+                                                    {changes[i].after.begin(), changes[i].after.end()});
         if (!written) {
-            return Report(io, Status::Fail(csvFile + ":" + std::to_string(row.line) + ": " + RecordName(row.id) +
-                                           ": " + written.message()));
+            io.err << inputFile << row.place << ": " << RecordName(row.id) << ": " << written.message() << "\n";
+            return Report(io, image.Fail("the import wrote " + std::to_string(i) + " of " +
+                                         Counted(changed, "changed record") + "; " + RecordName(row.id) +
+                                         " may be incomplete, the records after it are unchanged. Import the "
+                                         "file again once the cause is mended."));
         }
     }
-    if (Status flushed = image.File().Flush(); !flushed) {
-        return Report(io, flushed);
+    if (changed > 0) {
+        if (Status flushed = image.File().Flush(); !flushed) {
+            return Report(io, flushed);
+        }
     }
     io.out << Counted(changed, "record") << " changed.\n";
     return ExitOk;

@@ -23,10 +23,15 @@ struct Streams {
 int Show(const Streams& io, const std::string& image, std::optional<CharacterId> character);
 
 enum class ExportFormat { Csv, Json };
-// An empty `outputFile` means standard output.
-int Export(const Streams& io, const std::string& image, ExportFormat format, const std::string& outputFile);
+// An empty `outputFile` means standard output. `delimiter` separates the
+// columns of a CSV: ',', ';' or a tab.
+int Export(const Streams& io, const std::string& image, ExportFormat format, char delimiter,
+           const std::string& outputFile);
 
-int Import(const Streams& io, const std::string& image, const std::string& csvFile, bool dryRun);
+// Writes the records of a CSV or JSON file (as ReadImportRows reads it) whose
+// values differ from the image's, each in one write of its 8 bytes; with
+// `dryRun` it lists them and writes nothing.
+int Import(const Streams& io, const std::string& image, const std::string& inputFile, bool dryRun);
 
 // No character: all three, one after another in file order (Hero, Girl,
 // Sprite), each complete before the next starts.

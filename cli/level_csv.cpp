@@ -3,7 +3,6 @@
 #include <csv.h>
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <charconv>
 #include <cstdio>
@@ -15,6 +14,8 @@ namespace thornwake::cli {
 namespace {
 
 constexpr std::size_t ColumnCount = 2 + StatFields.size();
+constexpr std::size_t ShownCellLength = 40;  // characters of a cell quoted in a message
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 
 std::string Lower(std::string_view text) {
     std::string lower(text);
@@ -39,12 +40,26 @@ std::array<std::string, ColumnCount> ColumnNames() {
     return names;
 }
 
-// A cell as it may be shown in a message: control characters escaped, so a
-// line break or a terminal escape in the file cannot garble the report.
+// "character, level, hp, ..., wisdom"
+std::string ColumnList() {
+    std::string list;
+    for (const std::string& name : ColumnNames()) {
+        list += (list.empty() ? "" : ", ") + name;
+    }
+    return list;
+}
+
+// A cell as it may be shown in a message: its first 40 characters, control
+// characters escaped, so neither a huge cell nor a line break or a terminal
+// escape in the file can garble the report.
 std::string Quoted(std::string_view text) {
     std::string quoted = "\"";
+    std::size_t characters = 0;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
+        if ((byte & 0xC0) != 0x80 && ++characters > ShownCellLength) {
+            return quoted + "\"...";
+        }
         if (byte < 0x20 || byte == 0x7F) {
             char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
@@ -55,6 +70,58 @@ std::string Quoted(std::string_view text) {
     }
     return quoted + "\"";
 }
+
+// Where the line that starts at `at` ends, its line break included: LF,
+// CRLF or a lone CR.
+std::size_t LineEnd(std::string_view text, std::size_t at) {
+    const std::size_t end = text.find_first_of("\r\n", at);
+    if (end == std::string_view::npos) {
+        return text.size();
+    }
+    return end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+}
+
+int LineBreaks(std::string_view text) {
+    int count = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        count += text[i] == '\n' || (text[i] == '\r' && text.substr(i + 1, 1) != "\n");
+    }
+    return count;
+}
+
+std::optional<int> ParseLevel(std::string_view text) {
+    text = Trim(text);
+    int level = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), level);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || level < 1 ||
+        level > LevelCount) {
+        return std::nullopt;
+    }
+    return level;
+}
+
+// One record of the input: its nine cells in column order, or the cells of a
+// CSV row that does not have nine.
+struct InputRecord {
+    std::string place;   // as in InputError
+    std::string origin;  // "on line 12", "in entry 12"
+    std::vector<std::string> cells;
+};
+
+struct Input {
+    std::vector<InputRecord> records;
+    std::optional<InputError> error;  // the file as a whole is unusable
+};
+
+struct CsvRecord {
+    int line;  // where the record starts
+    std::vector<std::string> fields;
+};
+
+struct CsvTable {
+    std::vector<CsvRecord> records;
+    std::optional<InputError> error;  // malformed CSV; records then incomplete
+};
 
 // Collects libcsv's callbacks into records that know their first line.
 struct CsvCollector {
@@ -68,7 +135,7 @@ struct CsvCollector {
         std::string field(static_cast<const char*>(data), length);
         if (c.fields.empty()) {
             // A quoted first field may span lines; the record starts where it began.
-            c.recordLine = c.line - static_cast<int>(std::count(field.begin(), field.end(), '\n'));
+            c.recordLine = c.line - LineBreaks(field);
         }
         c.fields.push_back(std::move(field));
     }
@@ -84,23 +151,214 @@ struct CsvCollector {
     }
 };
 
-std::optional<int> ParseLevel(std::string_view text) {
-    text = Trim(text);
-    int level = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), level);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || level < 1 ||
-        level > LevelCount) {
+// RFC 4180 fields separated by `delimiter`; rows of empty fields skipped.
+CsvTable ParseCsv(std::string_view text, char delimiter) {
+    csv_parser parser;
+    CsvTable table;
+    if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI) != 0) {
+        table.error = InputError{"", "cannot start the CSV reader"};
+        return table;
+    }
+    csv_set_delim(&parser, static_cast<unsigned char>(delimiter));
+    CsvCollector collector;
+    // Fed line by line, so that every record knows the line it starts on.
+    for (std::size_t at = 0; at < text.size() && !table.error;) {
+        const std::size_t end = LineEnd(text, at);
+        if (csv_parse(&parser, text.data() + at, end - at, CsvCollector::OnField, CsvCollector::OnRecordEnd,
+                      &collector) != end - at) {
+            table.error = InputError{":" + std::to_string(collector.line),
+                                     std::string("malformed CSV: ") + csv_strerror(csv_error(&parser))};
+        }
+        at = end;
+        collector.line += at < text.size();
+    }
+    if (!table.error &&
+        csv_fini(&parser, CsvCollector::OnField, CsvCollector::OnRecordEnd, &collector) != 0) {
+        table.error =
+            InputError{":" + std::to_string(collector.line), "malformed CSV: a quoted field is not closed"};
+    }
+    csv_free(&parser);
+    table.records = std::move(collector.records);
+    return table;
+}
+
+// Where each of the nine columns is, when `fields` names each exactly once.
+std::optional<std::array<std::size_t, ColumnCount>> HeaderColumns(const std::vector<std::string>& fields) {
+    if (fields.size() != ColumnCount) {
         return std::nullopt;
     }
-    return level;
+    const auto names = ColumnNames();
+    std::array<std::size_t, ColumnCount> columnOf{};
+    for (std::size_t n = 0; n < ColumnCount; ++n) {
+        const auto found = std::find_if(fields.begin(), fields.end(),
+                                        [&](const std::string& f) { return Lower(Trim(f)) == names[n]; });
+        if (found == fields.end()) {
+            return std::nullopt;
+        }
+        columnOf[n] = static_cast<std::size_t>(found - fields.begin());
+    }
+    return columnOf;
+}
+
+// The separator is the one with which the first row is the header row.
+Input ReadCsv(std::string_view text) {
+    int headerLine = 1;
+    for (const char delimiter : CsvDelimiters) {
+        CsvTable table = ParseCsv(text, delimiter);
+        if (table.records.empty()) {
+            continue;
+        }
+        headerLine = table.records.front().line;
+        const auto columnOf = HeaderColumns(table.records.front().fields);
+        if (!columnOf) {
+            continue;
+        }
+        if (table.error) {
+            return {{}, table.error};
+        }
+        Input input;
+        for (std::size_t r = 1; r < table.records.size(); ++r) {
+            CsvRecord& csv = table.records[r];
+            InputRecord record{":" + std::to_string(csv.line), "on line " + std::to_string(csv.line), {}};
+            if (csv.fields.size() == ColumnCount) {
+                for (const std::size_t column : *columnOf) {
+                    record.cells.push_back(std::move(csv.fields[column]));
+                }
+            } else {
+                record.cells = std::move(csv.fields);
+            }
+            input.records.push_back(std::move(record));
+        }
+        return input;
+    }
+    return {{}, InputError{":" + std::to_string(headerLine),
+                           "expected a header row naming " + ColumnList() +
+                               ", separated by commas, semicolons or tabs."}};
+}
+
+// A JSON value as the cell it stands for: null is an empty cell.
+std::string CellOf(const nlohmann::json& value) {
+    if (value.is_null()) {
+        return "";
+    }
+    return value.is_string() ? value.get<std::string>() : value.dump();
+}
+
+// "[json.exception.parse_error.101] parse error at line 1, column 2: REASON; last read: 'TOKEN'"
+// as "malformed JSON: REASON; last read: "TOKEN"", the token cut as a cell.
+std::string JsonReason(const std::string& what) {
+    std::string reason = what.substr(what.find("] ") == std::string::npos ? 0 : what.find("] ") + 2);
+    if (reason.rfind("parse error", 0) == 0 && reason.find(": ") != std::string::npos) {
+        reason = reason.substr(reason.find(": ") + 2);
+    }
+    const std::size_t quote = reason.find('\'');
+    if (quote != std::string::npos && reason.size() > quote + 1 && reason.back() == '\'') {
+        reason = reason.substr(0, quote) + Quoted(reason.substr(quote + 1, reason.size() - quote - 2));
+    }
+    return "malformed JSON: " + reason;
+}
+
+// The JSON of an export: an array of objects with the nine keys.
+Input ReadJson(std::string_view text) {
+    nlohmann::json document;
+    try {
+        document = nlohmann::json::parse(text);
+    } catch (const nlohmann::json::parse_error& e) {
+        const std::size_t at = std::min<std::size_t>(e.byte > 0 ? e.byte - 1 : 0, text.size());
+        return {{}, InputError{":" + std::to_string(1 + LineBreaks(text.substr(0, at))), JsonReason(e.what())}};
+    } catch (const nlohmann::json::exception& e) {  // a number too large
+        return {{}, InputError{"", JsonReason(e.what())}};
+    }
+    const std::string expected =
+        "expected a JSON array of objects with the keys " + ColumnList() + ", as export --format json writes.";
+    if (!document.is_array()) {
+        return {{}, InputError{"", expected}};
+    }
+    const auto names = ColumnNames();
+    Input input;
+    for (std::size_t i = 0; i < document.size(); ++i) {
+        const nlohmann::json& entry = document[i];
+        const std::string number = std::to_string(i + 1);
+        const auto hasKey = [&](const std::string& name) { return entry.contains(name); };
+        const bool keyed = entry.is_object() && entry.size() == ColumnCount &&
+                           std::all_of(names.begin(), names.end(), hasKey);
+        if (!keyed) {
+            return {{}, InputError{": entry " + number, expected}};
+        }
+        InputRecord record{": entry " + number, "in entry " + number, {}};
+        for (const std::string& name : names) {
+            record.cells.push_back(CellOf(entry[name]));
+        }
+        const auto character = CharacterFromKey(record.cells[0]);
+        const auto level = ParseLevel(record.cells[1]);
+        if (character && level) {
+            record.place += " (" + CharacterKey(*character) + " level " + std::to_string(*level) + ")";
+        }
+        input.records.push_back(std::move(record));
+    }
+    return input;
+}
+
+// The checks every record passes, whichever format it came in.
+void CheckRecords(const std::vector<InputRecord>& records, ImportRows& result) {
+    const auto names = ColumnNames();
+    std::map<std::pair<CharacterId, int>, const InputRecord*> firstOf;
+    for (const InputRecord& input : records) {
+        const auto fail = [&](const std::string& message) { result.errors.push_back({input.place, message}); };
+        if (input.cells.size() != ColumnCount) {
+            fail("has " + std::to_string(input.cells.size()) + " fields; the header has " +
+                 std::to_string(ColumnCount));
+            continue;
+        }
+        const std::size_t errorsBefore = result.errors.size();
+
+        const std::optional<CharacterId> character = CharacterFromKey(input.cells[0]);
+        if (!character) {
+            fail("unknown character " + Quoted(input.cells[0]) + "; expected hero, sprite or girl");
+        }
+        const std::optional<int> level = ParseLevel(input.cells[1]);
+        if (!level) {
+            fail("level " + Quoted(input.cells[1]) + " is not a whole number from 1 to 99");
+        }
+
+        ImportRow row{input.place, {character.value_or(CharacterId::Hero), level.value_or(1) - 1}, {}};
+        for (std::size_t i = 0; i < StatFields.size(); ++i) {
+            const StatFieldInfo& info = StatFields[i];
+            const std::string& text = input.cells[2 + i];
+            if (info.field == StatField::MP && (!character || !TableOf(*character).HasMP)) {
+                // Whether mp may be empty depends on a character that is not known.
+                if (character && !Trim(text).empty() && ParseField(info.field, text) != 0) {
+                    fail("the Hero has no MP: mp must be empty or 0, not " + Quoted(text));
+                }
+                continue;
+            }
+            const std::optional<int> value = ParseField(info.field, text);
+            if (!value) {
+                fail(names[2 + i] + " " + Quoted(text) + " is not a number from " + std::to_string(info.minimum) +
+                     " to " + std::to_string(info.maximum));
+            } else {
+                SetField(row.record, info.field, *value);
+            }
+        }
+
+        if (character && level) {
+            const auto [first, isNew] = firstOf.emplace(std::make_pair(*character, *level), &input);
+            if (!isNew) {
+                fail(RecordName(row.id) + " is already given " + first->second->origin);
+            }
+        }
+        if (result.errors.size() == errorsBefore) {
+            result.rows.push_back(row);
+        }
+    }
 }
 
 }  // namespace
 
-std::string CsvHeader() {
+std::string CsvHeader(char delimiter) {
     std::string header;
     for (const std::string& name : ColumnNames()) {
-        header += (header.empty() ? "" : ",") + name;
+        header += (header.empty() ? "" : std::string(1, delimiter)) + name;
     }
     return header;
 }
@@ -118,13 +376,13 @@ std::optional<CharacterId> CharacterFromKey(std::string_view key) {
     return std::nullopt;
 }
 
-std::string ExportCsv(const std::vector<LevelRow>& rows) {
-    std::string text = CsvHeader() + "\n";
+std::string ExportCsv(const std::vector<LevelRow>& rows, char delimiter) {
+    std::string text = CsvHeader(delimiter) + "\n";
     for (const LevelRow& row : rows) {
         const bool hasMP = TableOf(row.id.character).HasMP;
-        text += CharacterKey(row.id.character) + "," + std::to_string(row.id.levelIndex + 1);
+        text += CharacterKey(row.id.character) + delimiter + std::to_string(row.id.levelIndex + 1);
         for (const StatFieldInfo& info : StatFields) {
-            text += ",";
+            text += delimiter;
             if (info.field != StatField::MP || hasMP) {
                 text += std::to_string(GetField(row.record, info.field));
             }
@@ -154,125 +412,18 @@ std::string ExportJson(const std::vector<LevelRow>& rows) {
     return list.dump(2) + "\n";
 }
 
-CsvTable ParseCsv(std::string_view text) {
-    static constexpr std::string_view Bom = "\xEF\xBB\xBF";
-    if (text.substr(0, Bom.size()) == Bom) {
-        text.remove_prefix(Bom.size());
+ImportRows ReadImportRows(std::string_view text) {
+    if (text.substr(0, ByteOrderMark.size()) == ByteOrderMark) {
+        text.remove_prefix(ByteOrderMark.size());
     }
-
-    csv_parser parser;
-    CsvTable table;
-    if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI) != 0) {
-        table.error = LineError{1, "cannot start the CSV reader"};
-        return table;
-    }
-    CsvCollector collector;
-    // Fed line by line, so that every record knows the line it starts on.
-    while (!text.empty() && !table.error) {
-        const std::size_t end = text.find('\n');
-        const std::string_view line = text.substr(0, end == std::string_view::npos ? text.size() : end + 1);
-        if (csv_parse(&parser, line.data(), line.size(), CsvCollector::OnField, CsvCollector::OnRecordEnd,
-                      &collector) != line.size()) {
-            table.error = LineError{collector.line, std::string("malformed CSV: ") +
-                                                        csv_strerror(csv_error(&parser))};
-        }
-        text.remove_prefix(line.size());
-        if (!text.empty()) {
-            ++collector.line;
-        }
-    }
-    if (!table.error &&
-        csv_fini(&parser, CsvCollector::OnField, CsvCollector::OnRecordEnd, &collector) != 0) {
-        table.error = LineError{collector.line, "malformed CSV: a quoted field is not closed"};
-    }
-    csv_free(&parser);
-    table.records = std::move(collector.records);
-    return table;
-}
-
-ImportRows ReadImportRows(std::string_view csvText) {
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    const bool json = first != std::string_view::npos && (text[first] == '[' || text[first] == '{');
+    const Input input = json ? ReadJson(text) : ReadCsv(text);
     ImportRows result;
-    CsvTable table = ParseCsv(csvText);
-    if (table.error) {
-        result.errors.push_back(*table.error);
-        return result;
-    }
-    if (table.records.empty()) {
-        result.errors.push_back({1, "no header row \"" + CsvHeader() + "\""});
-        return result;
-    }
-
-    // The header names the columns, in any order.
-    const CsvRecord& header = table.records.front();
-    const auto names = ColumnNames();
-    std::array<std::size_t, ColumnCount> columnOf{};
-    std::string headerProblem;
-    if (header.fields.size() != ColumnCount) {
-        headerProblem = "has " + std::to_string(header.fields.size()) + " columns";
-    }
-    for (std::size_t n = 0; n < ColumnCount && headerProblem.empty(); ++n) {
-        const auto found = std::find_if(header.fields.begin(), header.fields.end(),
-                                        [&](const std::string& f) { return Lower(Trim(f)) == names[n]; });
-        if (found == header.fields.end()) {
-            headerProblem = "has no column " + names[n];
-        }
-        columnOf[n] = static_cast<std::size_t>(found - header.fields.begin());
-    }
-    if (!headerProblem.empty()) {
-        result.errors.push_back({header.line, "the header row " + headerProblem + "; expected \"" +
-                                                  CsvHeader() + "\" in any order"});
-        return result;
-    }
-
-    std::map<std::pair<CharacterId, int>, int> firstLineOf;
-    for (std::size_t r = 1; r < table.records.size(); ++r) {
-        const CsvRecord& csv = table.records[r];
-        const auto fail = [&](const std::string& message) { result.errors.push_back({csv.line, message}); };
-        if (csv.fields.size() != ColumnCount) {
-            fail("has " + std::to_string(csv.fields.size()) + " fields; the header has " +
-                 std::to_string(ColumnCount));
-            continue;
-        }
-        const auto column = [&](std::size_t n) -> const std::string& { return csv.fields[columnOf[n]]; };
-        const std::size_t errorsBefore = result.errors.size();
-
-        const std::optional<CharacterId> character = CharacterFromKey(column(0));
-        if (!character) {
-            fail("unknown character " + Quoted(column(0)) + "; expected hero, sprite or girl");
-        }
-        const std::optional<int> level = ParseLevel(column(1));
-        if (!level) {
-            fail("level " + Quoted(column(1)) + " is not a whole number from 1 to 99");
-        }
-
-        ImportRow row{csv.line, {character.value_or(CharacterId::Hero), level.value_or(1) - 1}, {}};
-        for (std::size_t i = 0; i < StatFields.size(); ++i) {
-            const StatFieldInfo& info = StatFields[i];
-            const std::string& text = column(2 + i);
-            const bool heroMP = info.field == StatField::MP && character == CharacterId::Hero;
-            if (heroMP && Trim(text).empty()) {
-                continue;
-            }
-            const std::optional<int> value = ParseField(info.field, text);
-            if (heroMP && value != 0) {
-                fail("the Hero has no MP: mp must be empty or 0, not " + Quoted(text));
-            } else if (!value) {
-                fail(names[2 + i] + " " + Quoted(text) + " is not a number from " +
-                     std::to_string(info.minimum) + " to " + std::to_string(info.maximum));
-            } else {
-                SetField(row.record, info.field, *value);
-            }
-        }
-
-        if (character && level) {
-            const auto [first, isNew] = firstLineOf.emplace(std::make_pair(*character, *level), csv.line);
-            if (!isNew) {
-                fail(RecordName(row.id) + " is already given on line " + std::to_string(first->second));
-            }
-        }
-        if (result.errors.size() == errorsBefore) {
-            result.rows.push_back(row);
-        }
+    if (input.error) {
+        result.errors.push_back(*input.error);
+    } else {
+        CheckRecords(input.records, result);
     }
     return result;
 }

@@ -48,14 +48,23 @@ int RunLevelsCli(int argc, const char* const* argv, std::ostream& out, std::ostr
     exportCmd->add_option("--format", format, "csv (default) or json")
         ->check(CLI::IsMember({"csv", "json"}, CLI::ignore_case));
     exportCmd->add_option("-o,--output", outputFile, "Write to this file instead of standard output");
+    const std::map<std::string, char> delimiters{{"comma", ','}, {"semicolon", ';'}, {"tab", '\t'}};
+    std::string delimiter = "comma";
+    CLI::Option* delimiterOption = exportCmd->add_option(
+        "--delimiter", delimiter, "Column separator of the CSV: comma (default), semicolon or tab");
+    delimiterOption->check(CLI::IsMember(delimiters, CLI::ignore_case));
 
-    std::string csvFile;
+    std::string inputFile;
     bool dryRun = false;
     CLI::App* importCmd = app.add_subcommand(
-        "import", "Write the records of a CSV file (any rows, any order) into the image.\n"
-                  "Every row is checked first; if one is bad, nothing is written.");
+        "import", "Write the records of a CSV or JSON file (any rows, any order) into the image.\n"
+                  "Every row is checked first; if one is bad, nothing is written.\n"
+                  "Only records whose values differ from the image's are written.");
     importCmd->add_option("IMAGE", image, "ROM image file")->required();
-    importCmd->add_option("FILE", csvFile, "CSV file with the header row of an export")->required();
+    importCmd->add_option("FILE", inputFile,
+                          "CSV with the header row of an export, separated by commas, semicolons or tabs,\n"
+                          "or the JSON of export --format json")
+        ->required();
     importCmd->add_flag("--dry-run", dryRun, "Print what would change, level by level, and write nothing");
 
     std::string target;
@@ -79,8 +88,12 @@ int RunLevelsCli(int argc, const char* const* argv, std::ostream& out, std::ostr
     check->add_option("IMAGE", image, "ROM image file")->required();
     check->add_flag("--fix-checksum", fixChecksum, "Rewrite the four checksum bytes, and nothing else");
 
+    const auto json = [&] { return CLI::detail::to_lower(format) == "json"; };
     try {
         app.parse(argc, argv);
+        if (json() && delimiterOption->count() > 0) {
+            throw CLI::ValidationError("--delimiter", "separates CSV columns; JSON has none");
+        }
     } catch (const CLI::Success& e) {  // --help, --version
         return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
@@ -94,11 +107,10 @@ int RunLevelsCli(int argc, const char* const* argv, std::ostream& out, std::ostr
         if (show->parsed()) {
             status = Show(io, image, ParsedCharacter(character));
         } else if (exportCmd->parsed()) {
-            status = Export(io, image,
-                            CLI::detail::to_lower(format) == "json" ? ExportFormat::Json : ExportFormat::Csv,
-                            outputFile);
+            status = Export(io, image, json() ? ExportFormat::Json : ExportFormat::Csv,
+                            delimiters.at(CLI::detail::to_lower(delimiter)), outputFile);
         } else if (importCmd->parsed()) {
-            status = Import(io, image, csvFile, dryRun);
+            status = Import(io, image, inputFile, dryRun);
         } else if (max->parsed()) {
             status = Max(io, image, ParsedCharacter(CLI::detail::to_lower(target) == "all" ? "" : target));
         } else if (diff->parsed()) {

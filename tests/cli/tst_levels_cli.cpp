@@ -83,6 +83,15 @@ QString checkText(const QByteArray& image) {
            (valid == image ? "valid\n" : QString::asprintf("invalid, the image sums to 0x%04X\n", wordAt(valid, 0xFFDE)));
 }
 
+// An export as a spreadsheet saves it: another separator, another line end, every cell quoted or not.
+QByteArray dialect(QString csv, const QString& separator, const QString& lineEnd, bool quoted) {
+    csv.replace(',', quoted ? '"' + separator + '"' : separator).replace('\n', quoted ? '"' + lineEnd + '"' : lineEnd);
+    return (quoted ? ('"' + csv).chopped(1) : csv).toUtf8();
+}
+
+// The sample's Hero level 4, with a stray byte in its MP slot, given HP -300: the editor's bytes D4 FE, MP 0.
+QByteArray heroEdited(QByteArray image) { return image.replace(Bases[0] + 24, 3, "\xD4\xFE\0", 3); }
+
 // Makes `path` read-only, or writable again; returns the error an open for writing then gets, 0 if that cannot be done
 // here. Root passes permissions, so it makes the file immutable instead.
 int setReadOnly(const QString& path, bool on) {
@@ -115,10 +124,24 @@ private slots:
         g_ = b_ = QByteArray(reinterpret_cast<const char*>(bytes.data()), int(bytes.size()));
         for (int at : {0x104211, 0x104217, 0x10423A, 0x104533, 0x104B57, 0x1000}) b_[at] = char(~b_[at]);
         QString csv = exported(g_, false);
+        const QByteArray header = Keys.join(',').toUtf8();
         QVERIFY(QDir::setCurrent(dir_.path()) && writeFile("game.sfc", g_) && writeFile("out", "old") && writeFile("b.sfc", b_) &&
                 writeFile("ro.sfc", g_) && writeFile("levels.csv", csv.toUtf8()) && QDir().mkdir("dir") && ::mkfifo("fifo", 0600) == 0 &&
                 writeFile("bad.csv", csv.replace("girl,99,", "girl,100,").toUtf8()));
         readOnly_ = setReadOnly("ro.sfc", true);
+        const QByteArray hero = heroEdited(g_), girl4 = "{\"character\":\"Girl\",\"level\":4,\"hp\":1,\"mp\":1,"
+            "\"strength\":1,\"agility\":1,\"constitution\":1,\"intelligence\":1,\"wisdom\":true}";
+        QByteArray many = header;
+        for (int line = 2; line <= 26; ++line) many += "\rwizard" + QByteArray(50, 'x') + ",1,1,,1,1,1,1,1";
+        QVERIFY(writeFile("levels.json", exported(g_, true).toUtf8()) &&
+                writeFile("hero.json", exported(hero, true).toUtf8()) &&
+                writeFile("hero;.csv", dialect(exported(hero, false), ";", "\r", true)) &&
+                writeFile("hero.tsv", "\xEF\xBB\xBF" + dialect(exported(hero, false).replace(QRegularExpression("^(\\w+),(\\w+)",
+                          QRegularExpression::MultilineOption), "\\2,\\1"), "\t", "\r\n", false)) &&
+                writeFile("head.csv", "character;level;hp\nhero;1;2\n") && writeFile("obj.json", "{\"character\": \"hero\"}") &&
+                writeFile("girl.json", "[" + girl4 + ",\n" + girl4 + "]") && writeFile("many.csv", many) &&
+                writeFile("1MiB.csv", header.leftJustified(1 << 20, '\n')) &&
+                writeFile("big.csv", header.leftJustified((1 << 20) + 1, '\n')));
         entries_ = QDir().entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
     }
 
@@ -130,8 +153,7 @@ private slots:
         QTest::addColumn<QStringList>("result");  // exit status, standard output, standard error
         QTest::addColumn<QByteArray>("after");    // the file "out" where the command names it ("old" before), else game.sfc
         const QByteArray g = g_, headered(2097664, '\0'), shortImage = g.left(0x104848);
-        QByteArray zeroMP = g, patch = "PATCH";
-        for (int level = 0; level < 99; ++level) zeroMP[Bases[0] + 8 * level + 2] = 0;
+        QByteArray patch = "PATCH";
         for (int at : {0x104211, 0x104217, 0x10423A, 0x104533, 0x104B57})
             patch += QByteArray(1, char(at >> 16)) + char(at >> 8) + char(at) + QByteArray("\0\1", 2) + b_[at];
         const auto row = [&](const QString& command, int status, const QString& out, const QString& err = {},
@@ -165,10 +187,29 @@ private slots:
         row("export ro.sfc -o out", 0, {}, {}, {}, exported(g, false).toUtf8());
         row("export game.sfc -o out", 1, {}, "out: cannot write: File too large\n", {}, {}, "full export");
         row("export game.sfc -o game.sfc", 1, {}, "game.sfc: is game.sfc itself; choose another output file\n");
-        const int stray = changes(g, zeroMP).count('\n');
-        row("import ro.sfc levels.csv --dry-run", 0,
-            changes(g, zeroMP) + QString("%1 records would change; nothing written.\n").arg(stray));
-        row("import game.sfc levels.csv", 0, QString("%1 records changed.\n").arg(stray), {}, {}, zeroMP);
+        // An untouched export changes no byte: the stray bytes in the Hero's MP slots are no difference.
+        row("import ro.sfc levels.csv --dry-run", 0, "0 records would change; nothing written.\n");
+        for (const QString file : {"levels.csv", "levels.json"}) row("import game.sfc " + file, 0, "0 records changed.\n");
+        for (const QString name : {"semicolon", "tab"})
+            row("export game.sfc -o out --delimiter " + name, 0, {}, {}, {}, dialect(exported(g, false), name == "tab" ? "\t" : ";", "\n", false));
+        const QByteArray hero = heroEdited(g);
+        row("import ro.sfc hero;.csv --dry-run", 0, changes(g, hero) + "1 record would change; nothing written.\n");
+        for (const QString file : {"hero;.csv", "hero.tsv", "hero.json"}) row("import game.sfc " + file, 0, "1 record changed.\n", {}, {}, hero);
+        const QString nothing = ": 1 error; nothing written to game.sfc\n", keys = Keys.join(", ");
+        row("import game.sfc head.csv", 1, {}, "head.csv:1: expected a header row naming " + keys +
+            ", separated by commas, semicolons or tabs.\nhead.csv" + nothing);
+        row("import game.sfc obj.json", 1, {}, "obj.json: expected a JSON array of objects with the keys " + keys +
+            ", as export --format json writes.\nobj.json" + nothing);
+        const QString wisdom = "girl.json: entry %1 (girl level 4): wisdom \"true\" is not a number from 0 to 255\n";
+        row("import game.sfc girl.json", 1, {}, wisdom.arg(1) + wisdom.arg(2) + "girl.json: entry 2 (girl level 4): Girl level 4 "
+            "is already given in entry 1\ngirl.json: 3 errors; nothing written to game.sfc\n");
+        QString many;
+        for (int line = 2; line <= 21; ++line)
+            many += QString("many.csv:%1: unknown character \"wizard%2\"...; expected hero, sprite or girl\n").arg(line).arg(QString(34, 'x'));
+        row("import game.sfc many.csv", 1, {}, many + "... and 5 more\nmany.csv: 25 errors; nothing written to game.sfc\n");
+        row("import game.sfc 1MiB.csv", 0, "0 records changed.\n");
+        row("import game.sfc big.csv", 1, {}, "big.csv: is larger than 1 MiB, far more than level records take (an export of all "
+            "297 is about 10 KB); check that it is the file you meant\n");
         row("import game.sfc bad.csv", 1, {}, "bad.csv:298: level \"100\" is not a whole number from 1 to 99\n"
             "bad.csv: 1 error; nothing written to game.sfc\n");
         for (const QList<int>& who : QList<QList<int>>{{0}, {1}, {2}, {0, 1, 2}}) {
