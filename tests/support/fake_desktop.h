@@ -37,10 +37,7 @@ public:
                         QStringLiteral(" | buttons %1 | default %2").arg(buttons.toInt(), 0, 16).arg(defaultButton, 0, 16));
         return messageAnswers.isEmpty() ? defaultButton : messageAnswers.takeFirst();
     }
-    void runModal(QDialog& dialog) override {
-        ++modalCount;
-        onModal(dialog);
-    }
+    void runModal(QDialog& dialog) override { ++modalCount, onModal(dialog); }
     void openUrl(const QUrl& url) override { openedUrls.append(url); }
     void endProgram(int exitCode) override { endCalls.append(exitCode); }
 };
