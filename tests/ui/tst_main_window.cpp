@@ -237,8 +237,8 @@ void TestMainWindow::scenario_data() {
                           "changed by another program.", level6 = "Level 6 of the Sprite could not be saved.\n\n", old = "file a.smc: unchanged";
     for (const auto& [trouble, text, file] : {std::tuple{"lock a.smc", level6 + locked, old}, {"move a.smc c.smc", level6 + moved, "file c.smc: unchanged"},
              {"delete a.smc", level6 + moved, "file a.smc: gone"}, {"truncate a.smc 0x10486C", level6 + "Cannot write 8 byte(s) at offset 0x104868: "
-              "the file \"DIR/a.smc\" is only 1067116 bytes long.", old}, {"fail 3", level6 + "Cannot write \"DIR/a.smc\": No space left on device."
-              "\n\nHP, MP and Strength of level 6 of the Sprite are already in the file; the other fields kept their old values.",
+              "the file \"DIR/a.smc\" is only 1067116 bytes long.", old}, {"fail 6", level6 + "Cannot write \"DIR/a.smc\": No space left on device.\n\nHP, MP, Strength, Agility, "
+              "Constitution and Intelligence of level 6 of the Sprite are already in the file; the other fields kept their old values.",
               "file a.smc: Sprite 6: ff ff 07 08 41 c4 4c cf"}, {"fail flush", level6 + "Cannot flush \"DIR/a.smc\" to disk: Input/output error.\n\n"
               "The new values of level 6 of the Sprite were written to the file but may not have reached the disk.", "file a.smc: Sprite 6: ff ff 07 08 41 c4 4c 09"}})
         QTest::addRow("save, %s", trouble) << QString("open a.smc; row Sprite 6; set Sprite HP -1; set Sprite MP 7; set Sprite STR 8; "
