@@ -81,6 +81,20 @@ private slots:
         QVERIFY(shown.value(0).isNull() && shown.value(1).isNull() && main.findChildren<About*>().isEmpty());
         QCOMPARE(desktop.openedUrls.size(), 1);
     }
+
+    // Tab order Frame1, WarningLBL, CloseCMD, ProgramInfoLBL, URLLBL, of which
+    // only the Close button takes the focus.
+    void tabChain() {
+        FakeDesktop desktop;
+        About about(desktop, nullptr);
+        QStringList chain, focusable;
+        for (QWidget* w = about.nextInFocusChain(); w != &about; w = w->nextInFocusChain())
+            if (w->objectName() != "Image1") chain << w->objectName();
+        for (QWidget* w : about.findChildren<QWidget*>())
+            if (w->focusPolicy() != Qt::NoFocus) focusable << w->objectName();
+        QCOMPARE(chain, (QStringList{"Frame1", "WarningLBL", "CloseCMD", "ProgramInfoLBL", "URLLBL"}));
+        QCOMPARE(focusable, QStringList{"CloseCMD"});
+    }
 };
 
 QTEST_MAIN(TestAbout)
