@@ -697,7 +697,8 @@ private slots:
         const Bytes image = PatternImage();
         const QString path = e.openImage(image);
         e.clickTab(1);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        e.field("Sprite", "HP")->setFocus();
+        QTest::keyClick(e.field("Sprite", "HP"), Qt::Key_Backtab);
         QListWidget* sprite = e.list("Sprite");
         QVERIFY(QApplication::focusWidget() == sprite && !e.save("Sprite")->isEnabled());
         QCOMPARE(e.texts("Sprite").join(""), QString());
