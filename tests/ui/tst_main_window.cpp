@@ -669,10 +669,7 @@ private slots:
         Editor e;
         e.openImage(PatternImage());
         struct TakesEveryKey : QObject {
-            bool eventFilter(QObject*, QEvent* event) override {
-                if (event->type() == QEvent::ShortcutOverride) event->accept();
-                return false;
-            }
+            bool eventFilter(QObject*, QEvent* e) override { return e->type() == QEvent::ShortcutOverride && (e->accept(), false); }
         } binding;
         QWidget* focus = e.find(control);
         focus->installEventFilter(&binding);
