@@ -13,20 +13,15 @@
 
 namespace thornwake::test {
 
-struct Message {
-    QMessageBox::Icon icon;
-    QString title, text;
-    QMessageBox::StandardButtons buttons;
-    QMessageBox::StandardButton defaultButton;
-};
-
 class FakeDesktop : public Desktop {
 public:
     QStringList fileAnswers;                            // taken in order; "" or none left is Cancel
     QList<QMessageBox::StandardButton> messageAnswers;  // taken in order, else the default button
     std::function<void(QDialog&)> onModal = [](QDialog&) {};  // plays the user's part, then returns
     QList<OpenFileRequest> fileRequests;
-    QList<Message> messages;
+    // Each box whole, so a test compares all of it at once:
+    // "icon 2 | title | text | buttons 400 | default 400" (the enums' values, in hex).
+    QStringList messages;
     int modalCount = 0;
     QList<QUrl> openedUrls;
     QList<int> endCalls;
@@ -38,13 +33,11 @@ public:
     QMessageBox::StandardButton showMessage(QWidget*, QMessageBox::Icon icon, const QString& title,
                                             const QString& text, QMessageBox::StandardButtons buttons,
                                             QMessageBox::StandardButton defaultButton) override {
-        messages.append({icon, title, text, buttons, defaultButton});
+        messages.append(QStringLiteral("icon %1 | ").arg(icon) + title + " | " + text +
+                        QStringLiteral(" | buttons %1 | default %2").arg(buttons.toInt(), 0, 16).arg(defaultButton, 0, 16));
         return messageAnswers.isEmpty() ? defaultButton : messageAnswers.takeFirst();
     }
-    void runModal(QDialog& dialog) override {
-        ++modalCount;
-        onModal(dialog);
-    }
+    void runModal(QDialog& dialog) override { ++modalCount, onModal(dialog); }
     void openUrl(const QUrl& url) override { openedUrls.append(url); }
     void endProgram(int exitCode) override { endCalls.append(exitCode); }
 };

@@ -16,6 +16,8 @@
 #include <QTabWidget>
 #include <QUrl>
 
+#include <optional>
+
 #include "about/about.h"
 #include "desktop.h"
 #include "main/character_panel.h"
@@ -72,6 +74,27 @@ const std::array<MaximizeCommand, 4> MaximizeCommands = {{
      "All 99 of each of the character's Level Stats are set to 999 HP / 99 MP and " THORNWAKE_MAXED_STATS,
      &MaxAll},
 }};
+
+// What a save that failed after `fieldsWritten` of the record's writes has
+// left in the file, for the end of its message; empty when nothing was written.
+QString WrittenBeforeTheError(CharacterId character, int level, std::size_t fieldsWritten) {
+    const QString where = QStringLiteral("level %1 of the %2").arg(level + 1).arg(QString::fromLatin1(CharacterName(character)));
+    if (fieldsWritten >= StatFields.size()) {
+        return QStringLiteral("\n\nThe new values of ") + where +
+               QStringLiteral(" were written to the file but may not have reached the disk.");
+    }
+    QStringList names;
+    for (std::size_t i = 0; i < fieldsWritten; ++i) {
+        // The Hero's MP byte is written too, but he has no MP to tell of.
+        if (StatFields[i].field != StatField::MP || TableOf(character).HasMP) names << QString::fromLatin1(StatFields[i].name);
+    }
+    if (names.isEmpty()) return {};
+    const QString last = names.takeLast();
+    const QString fields = names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+    return QStringLiteral("\n\n") + fields + QStringLiteral(" of ") + where +
+           (names.isEmpty() ? QStringLiteral(" is") : QStringLiteral(" are")) +
+           QStringLiteral(" already in the file; the other fields kept their old values.");
+}
 
 QString TabKey(CharacterId character) {
     return QString::fromLatin1(CharacterName(character)) + QStringLiteral("LVLs");
@@ -373,13 +396,21 @@ void Main::SaveLV(CharacterId character) {
         }
         return;
     }
-    if (Status written = WriteLevelRecord(rom_, character, level, record); !written) {
-        warn(QStringLiteral("Cannot Save Level"),
-             QStringLiteral("Level %1 of the %2 could not be saved.\n\n%3")
-                 .arg(level + 1)
-                 .arg(QString::fromLatin1(CharacterName(character)),
-                      QString::fromStdString(written.message())));
-        return;
+    {
+        // Held for the writes and the flush only, not for the flash.
+        WriterLock lock(rom_);
+        std::size_t fieldsWritten = 0;
+        Status written = lock.Acquire(writerLockPatience);
+        if (written) written = WriteLevelRecord(rom_, character, level, record, &fieldsWritten);
+        if (!written) {
+            warn(QStringLiteral("Cannot Save Level"),
+                 QStringLiteral("Level %1 of the %2 could not be saved.\n\n%3")
+                         .arg(level + 1)
+                         .arg(QString::fromLatin1(CharacterName(character)),
+                              QString::fromStdString(written.message())) +
+                     WrittenBeforeTheError(character, level, fieldsWritten));
+            return;
+        }
     }
     FlashSaveLabel(*shown.savedLabel());
 }
@@ -422,10 +453,18 @@ void Main::RunMaximize(const MaximizeCommand& command) {
         QString::fromLatin1(command.question), QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     if (ended_ || answer != QMessageBox::Yes) return;
 
+    // Nothing is written unless the file is still the one opened and no
+    // other program is writing it; the lock is held for the whole run.
+    std::optional<WriterLock> lock(std::in_place, rom_);
+    if (Status locked = lock->Acquire(writerLockPatience); !locked) {
+        warn(QStringLiteral("Cannot Maximize"), QString::fromStdString(locked.message()));
+        return;
+    }
     // Commands chosen meanwhile run in between the records. Closing or
     // reopening the image stops the operation before its next write.
     const Result<MaxOutcome> outcome =
         command.operation(rom_, [] { QCoreApplication::processEvents(); });
+    lock.reset();  // released before any message box
     if (ended_) return;
     if (!outcome) {
         warn(QStringLiteral("Cannot Maximize"),

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <array>
+#include <chrono>
 
 #include "level_tables.h"
 #include "maximize.h"
@@ -59,6 +60,10 @@ public:
 
     // True once the program was told to end; nothing runs after that.
     bool hasEnded() const { return ended_; }
+
+    // How long a save or a maximize run waits for another program that is
+    // writing the image before it gives up and says so.
+    std::chrono::milliseconds writerLockPatience = WriterLockPatience;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
