@@ -6,7 +6,6 @@
 #include "fake_desktop.h"
 #include "ui/main/main_window.h"
 
-using namespace thornwake;
 using namespace thornwake::test;
 
 class TestAbout : public QObject {
@@ -19,7 +18,7 @@ private slots:
     // window open; Enter, Esc, Close and the close box each close it.
     void helpMenuAndAboutWindow() {
         FakeDesktop desktop;
-        Main main(desktop);
+        thornwake::Main main(desktop);
         main.show();
         QVERIFY(QTest::qWaitForWindowActive(&main));
         QTest::keyClick(&main, Qt::Key_F12);
@@ -37,15 +36,15 @@ private slots:
             QCOMPARE(chain.join(' '), "Frame1 WarningLBL CloseCMD* ProgramInfoLBL URLLBL Image1");
             QTest::mouseClick(dialog.findChild<QLabel*>("URLLBL"), Qt::RightButton);
             QTest::mouseClick(dialog.findChild<QLabel*>("URLLBL"), Qt::LeftButton);
-            QCOMPARE(desktop.openedUrls.size(), desktop.modalCount + 1);
-            if (desktop.modalCount < 3) QTest::keyClick(&dialog, desktop.modalCount == 1 ? Qt::Key_Return : Qt::Key_Escape);
-            else desktop.modalCount == 3 ? QTest::mouseClick(dialog.findChild<QPushButton*>("CloseCMD"), Qt::LeftButton) : void(dialog.close());
+            const auto shown = desktop.openedUrls.size() - 1;  // About windows so far, each asked once for the page
+            if (shown < 3) QTest::keyClick(&dialog, shown == 1 ? Qt::Key_Return : Qt::Key_Escape);
+            else shown == 3 ? QTest::mouseClick(dialog.findChild<QPushButton*>("CloseCMD"), Qt::LeftButton) : void(dialog.close());
             QVERIFY(!dialog.isVisible());
         };
         QTest::keyClick(&main, Qt::Key_F1);
         for (int i = 0; i < 3; ++i) main.findChild<QAction*>("mnuAbout")->trigger();
         QCOMPARE(desktop.openedUrls, QList<QUrl>(5, QUrl("https://quillfern-soft.example/")));
-        QVERIFY(desktop.modalCount == 4 && desktop.messages.isEmpty() && main.findChildren<QDialog*>().isEmpty());
+        QVERIFY(desktop.messages.isEmpty() && main.findChildren<QDialog*>().isEmpty());
     }
 };
 

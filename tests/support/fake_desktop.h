@@ -3,10 +3,6 @@
 // records every file dialog, message box, modal window, browser request and
 // end of the program.
 
-#include <QDialog>
-#include <QList>
-#include <QUrl>
-
 #include <functional>
 
 #include "ui/desktop.h"
@@ -22,13 +18,11 @@ public:
     // Each box whole, so a test compares all of it at once:
     // "icon 2 | title | text | buttons 400 | default 400" (the enums' values, in hex).
     QStringList messages;
-    int modalCount = 0;
     QList<QUrl> openedUrls;
     QList<int> endCalls;
 
     QString chooseFileToOpen(QWidget*, const OpenFileRequest& request) override {
-        fileRequests.append(request);
-        return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+        return fileRequests.append(request), fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
     QMessageBox::StandardButton showMessage(QWidget*, QMessageBox::Icon icon, const QString& title,
                                             const QString& text, QMessageBox::StandardButtons buttons,
@@ -37,7 +31,7 @@ public:
                         QStringLiteral(" | buttons %1 | default %2").arg(buttons.toInt(), 0, 16).arg(defaultButton, 0, 16));
         return messageAnswers.isEmpty() ? defaultButton : messageAnswers.takeFirst();
     }
-    void runModal(QDialog& dialog) override { ++modalCount, onModal(dialog); }
+    void runModal(QDialog& dialog) override { onModal(dialog); }
     void openUrl(const QUrl& url) override { openedUrls.append(url); }
     void endProgram(int exitCode) override { endCalls.append(exitCode); }
 };
