@@ -31,6 +31,9 @@ private slots:
                      "Special thanks: \r\nNo one yet...|https://quillfern-soft.example/Visit the Quillfern-Soft Homepage.|"
                      "This program is not made, endorsed or supported by the makers or publishers of Thornwake or any of their "
                      "divisions.  Keep a backup of your ROM image: every change is written at once and cannot be undone.");
+            QStringList chain;  // the tab order; "*" takes the focus
+            for (QWidget* w = dialog.nextInFocusChain(); w != &dialog; w = w->nextInFocusChain()) chain << w->objectName() + (w->focusPolicy() ? "*" : "");
+            QCOMPARE(chain.join(' '), "Frame1 WarningLBL CloseCMD* ProgramInfoLBL URLLBL Image1");
             QTest::mouseClick(dialog.findChild<QLabel*>("URLLBL"), Qt::RightButton);
             QTest::mouseClick(dialog.findChild<QLabel*>("URLLBL"), Qt::LeftButton);
             const auto shown = desktop.openedUrls.size() - 1;  // About windows so far, each asked once for the page

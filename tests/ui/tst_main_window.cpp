@@ -12,6 +12,7 @@
 
 #include "fake_desktop.h"
 #include "main/main_window.h"
+#include "main/rom_file_dialog.h"
 
 // A failing disk, in front of the C library's calls: the write after the next
 // `writesBeforeFailure` ones fails once, and every flush fails while `flushFails`.
@@ -34,6 +35,7 @@ struct Editor : QObject {
     QMap<QString, QString> flashes;  // per Saved! label: "+" shown, "-" hidden, "!" after a step under 250 ms
     QElapsedTimer clock;
     qsizetype boxesSeen = 0;
+    QStringList ran;  // the menu items run, in order
     QFile other;  // another program's handle on an image
     FakeDesktop desktop;
     Main window{desktop};  // last: gone before what its labels' events reach
@@ -41,11 +43,13 @@ struct Editor : QObject {
     Editor() {
         for (int seed : {0, 1}) make(seed ? "b.swc" : "a.smc", 0x110000, seed);
         for (const QString& who : Characters) find(who + "SaveLBL")->installEventFilter(this);
+        for (QAction* item : window.findChildren<QAction*>()) connect(item, &QAction::triggered, this, [=] { ran << item->objectName(); });
         clock.start();
         window.show();
         QTest::qWaitForWindowActive(&window);
     }
     bool eventFilter(QObject* label, QEvent* event) override {
+        if (event->type() == QEvent::ShortcutOverride) return event->accept(), false;  // a control's own binding of every key
         QString& log = flashes[label->objectName().chopped(7)];
         if (const bool shown = event->type() == QEvent::ShowToParent; shown || event->type() == QEvent::HideToParent) log += QString(clock.restart() < 250 && !log.isEmpty() ? "!" : "") + (shown ? "+" : "-");
         return false;
@@ -73,6 +77,11 @@ struct Editor : QObject {
         else if (w[0] == "answer") desktop.messageAnswers << (arg == "Yes" ? QMessageBox::Yes : QMessageBox::No);
         else if (w[0] == "menu") find<QAction>(arg)->trigger();
         else if (QTabBar* tabs = find<QTabWidget>("SelectLevelsTAB")->tabBar(); w[0] == "tab") QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(arg.toInt()).center());
+        else if (w[0] == "click") QTest::mouseClick(list(w[1])->viewport(), Qt::LeftButton, w.size() > 3 ? Qt::ControlModifier : Qt::NoModifier,
+                                                    list(w[1])->visualItemRect(list(w[1])->item(w[2].toInt() - 1)).center());
+        else if (w[0] == "bind") find(arg)->installEventFilter(this);
+        else if (w[0] == "focus") find(arg)->setFocus();
+        else if (w[0] == "press") for (const QString& keys : w.mid(2)) run("focus " + w[1]), QTest::keySequence(find(w[1]), QKeySequence(keys));
         else if (w[0] == "row") list(w[1])->setCurrentRow(w[2].toInt() - 1);
         else if (w[0] == "set") field(w[1], w[2])->setText(rest);
         else if (w[0] == "keys") field(w[1], w[2])->setFocus(), field(w[1], w[2])->end(false), QTest::keyClicks(field(w[1], w[2]), rest);  // typed at the end
@@ -91,6 +100,7 @@ struct Editor : QObject {
         if (what == "caption") return window.windowTitle();
         if (what == "box") return desktop.messages.value(boxesSeen++).replace(folder.path(), "DIR");
         if (what == "focus") return QApplication::focusWidget()->objectName();
+        if (what == "ran") return ran.join(' ');
         if (what.startsWith("flash")) return flashes.value(what.section(' ', 1));
         if (what.startsWith("file")) return changes(what.section(' ', 1));
         const OpenFileRequest asked = desktop.fileRequests.value(desktop.fileRequests.size() - 1);  // the last Open ROM dialog
@@ -107,7 +117,7 @@ struct Editor : QObject {
         if (what == "panels") parts << QString("(tab %1)").arg(find<QTabWidget>("SelectLevelsTAB")->currentIndex());
         if (Characters.contains(what)) {
             for (const QString& stem : Stems) if (field(what, stem)) parts << field(what, stem)->text();
-            return QString("level %1: ").arg(list(what)->currentRow() + 1) + parts.join('|');
+            return QString("level %1: ").arg(list(what)->selectionModel()->selectedRows().value(0).row() + 1) + parts.join('|');
         }
         return what == "enabled" && parts.size() == 13 + 28 ? "all" : parts.join(' ');
     }
@@ -158,6 +168,13 @@ private slots:
         writesBeforeFailure = -1, flushFails = false;
     }
 
+    // No option set: the desktop's own Open dialog where it has one.
+    void openDialog() {
+        QFileDialog dialog;
+        PrepareOpenFileDialog(dialog, thornwake::OpenFileRequest{thornwake::RomFileFilters(), thornwake::PreselectedRomFilter, {}});
+        QCOMPARE(dialog.options(), QFileDialog().options());
+    }
+
     // The client area; each panel in the tab page, below the strip; every
     // control of the window and the panels inside its parent, its caption within its box.
     void layout() {
@@ -179,8 +196,7 @@ void TestMainWindow::scenario_data() {
     const QString closed = "enabled: mnuFile mnuOpen mnuQuit mnuFeatures mnuHelp mnuWWW mnuAbout QuitCMD", versioned = "caption: Thornwake Level & Stat Editor (v0.22b)";
     const QString hero1 = "Hero: level 1: -5015|247|127|7|138|18", sprite5 = "Sprite: level 5: -32006|10|141|21|152|32|163";
     const QString dialog = "dialog: All Files (*.*) (*) / All SNES ROM Files (*.swc, *.smc, *.fig) (*.smc *.swc *.fig) / Super MagiCom "
-                           "ROM File (*.smc) (*.smc) / Super Wild Card ROM File (*.swc) (*.swc) / Super UFO 8/Pro Fighter X ROM File "
-                           "(*.fig) (*.fig), #1, ";
+                           "ROM File (*.smc) / Super Wild Card ROM File (*.swc) / Super UFO 8/Pro Fighter X ROM File (*.fig), #1, ";
     auto box = [](const QString& title, const QString& text) { return "box: icon 2 | " + title + " | " + text + " | buttons 400 | default 400"; };
     auto confirm = [](const QString& whose) { return "box: icon 4 | Are you sure about that? | Are you sure you want to Maximize "
                                                      + whose + " stats?  This cannot be undone! | buttons 14000 | default 4000"; };
@@ -198,8 +214,21 @@ void TestMainWindow::scenario_data() {
     QTest::addRow("cancel first, close box") << "open; closebox" << QStringList{versioned, closed, "panels: (tab 0)", dialog, "end: 0"};
     QTest::addRow("cancel reopens") << "open a.smc; row Hero 7; tab 2; poke a.smc 0x104213 201; open" << QStringList{
         "enabled: all", "panels: Hero (tab 0)", "Hero: level 1: -5015|201|127|7|138|18", dialog + "DIR/a.smc"};
-    QTest::addRow("tab click") << "open a.smc; row Sprite 3; set Hero HP 77; tab 1" << QStringList{
-        "panels: Sprite (tab 1)", "saves: Hero Girl", "Hero: level 1: 77|247|127|7|138|18"};
+    QTest::addRow("tab click") << "open a.smc; row Sprite 3; set Hero HP 77; focus HeroHPTXT; tab 1" << QStringList{
+        "panels: Sprite (tab 1)", "saves: Hero Girl", "Hero: level 1: 77|247|127|7|138|18", "focus: qt_tabwidget_tabbar"};
+    // Loads and saves follow the selection: focus arriving in a list picks
+    // nothing; a click on the entry picked reads it again; Ctrl+click unpicks it.
+    QTest::addRow("focus into a list") << "open a.smc; tab 1; press SpriteHPTXT Shift+Tab" << QStringList{
+        "focus: SpriteLevelLST", "Sprite: level 0: ||||||", "saves: Hero Girl"};
+    QTest::addRow("click on the entry picked") << "open a.smc; tab 1; click Sprite 5; set Sprite HP 7; click Sprite 5" << QStringList{sprite5, "saves: Hero Sprite Girl"};
+    QTest::addRow("Ctrl+click") << "open a.smc; tab 1; click Sprite 5; click Sprite 5 ctrl; save Sprite" << QStringList{
+        "Sprite: level 0: -32006|10|141|21|152|32|163", "saves: Hero Girl", "file a.smc: unchanged"};
+    // Every shortcut from every kind of control, also one that binds the key itself (as a line edit binds Ctrl+U on X11).
+    for (const char* control : {"HeroLevelLST", "HeroHPTXT", "HeroSaveCMD", "QuitCMD", "qt_tabwidget_tabbar"})
+        QTest::addRow("shortcuts from %s", control) << QString("open a.smc; bind %1; answer No; answer No; answer No; answer No; "
+            "press %1 F1 F12 F6 F7 F8 F9 Ctrl+T Ctrl+O Ctrl+Q Ctrl+U").arg(control) << QStringList{"ran: mnuOpen mnuAbout mnuWWW mnuMaxHero "
+            "mnuMaxSprite mnuMaxGirl mnuMaxAll mnuLevelTable mnuOpen mnuQuit mnuClose", confirm("the Hero's"), confirm("the Sprite's"), confirm("the Girl's"),
+            confirm("everyone's"), "end: 0"};
     const QString refused = box("Cannot Proceed", "This ROM has a 200 byte header that must be removed before using this program.");
     QTest::addRow("refused") << "make big.smc 3146241; open big.smc; open a.smc" << QStringList{
         refused, "end: 1", "Hero: level 0: |||||", "file big.smc: unchanged"};

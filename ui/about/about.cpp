@@ -52,8 +52,10 @@ QString ProgramInfoText(int major, int revision) {
          + QStringLiteral("No one yet...");
 }
 
-// Children are created from back to front: the logo lies behind the two
-// labels that overlap it.
+// Children are created in the tab order Frame1 (with WarningLBL, CloseCMD),
+// ProgramInfoLBL, URLLBL, which Qt keeps as the focus chain (its setTabOrder
+// passes over controls that take no focus, and only CloseCMD takes it), and
+// are then stacked as designed.
 About::About(Desktop& desktop, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
                          | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -64,11 +66,26 @@ About::About(Desktop& desktop, QWidget* owner)
     setFont(ProgramFont(8.25));
     setFixedSize(TwipsRect(0, 0, 7980, 4245).size());
 
-    auto* image = new QLabel(this);
-    image->setObjectName(QStringLiteral("Image1"));
-    image->setGeometry(TwipsRect(60, 60, 5895, 2265));
-    image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    image->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
+    // Wider and deeper than the window, so that only its top edge shows: a
+    // separator above the disclaimer and the Close button.
+    auto* frame = new QFrame(this);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    frame->setGeometry(TwipsRect(-1620, 3300, 11025, 4035));
+
+    auto* warning = new QLabel(QString::fromLatin1(Disclaimer), frame);
+    warning->setObjectName(QStringLiteral("WarningLBL"));
+    warning->setGeometry(TwipsRect(1680, 210, 5805, 645));
+    warning->setTextFormat(Qt::PlainText);
+    warning->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    warning->setWordWrap(true);
+
+    auto* close = new QPushButton(QStringLiteral("&Close"), frame);
+    close->setObjectName(QStringLiteral("CloseCMD"));
+    close->setGeometry(TwipsRect(7830, 540, 1695, 315));
+    close->setDefault(true);
+    close->setFocus();
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* info = new QLabel(ProgramInfoText(VersionMajor, VersionRevision), this);
     info->setObjectName(QStringLiteral("ProgramInfoLBL"));
@@ -91,26 +108,15 @@ About::About(Desktop& desktop, QWidget* owner)
     linkPalette.setColor(QPalette::WindowText, QColor(0, 0, 255));
     link->setPalette(linkPalette);
 
-    // Wider and deeper than the window, so that only its top edge shows: a
-    // separator above the disclaimer and the Close button.
-    auto* frame = new QFrame(this);
-    frame->setObjectName(QStringLiteral("Frame1"));
-    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    frame->setGeometry(TwipsRect(-1620, 3300, 11025, 4035));
+    auto* image = new QLabel(this);
+    image->setObjectName(QStringLiteral("Image1"));
+    image->setGeometry(TwipsRect(60, 60, 5895, 2265));
+    image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    image->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
 
-    auto* warning = new QLabel(QString::fromLatin1(Disclaimer), frame);
-    warning->setObjectName(QStringLiteral("WarningLBL"));
-    warning->setGeometry(TwipsRect(1680, 210, 5805, 645));
-    warning->setTextFormat(Qt::PlainText);
-    warning->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    warning->setWordWrap(true);
-
-    auto* close = new QPushButton(QStringLiteral("&Close"), frame);
-    close->setObjectName(QStringLiteral("CloseCMD"));
-    close->setGeometry(TwipsRect(7830, 540, 1695, 315));
-    close->setDefault(true);
-    close->setFocus();
-    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    // Front to back: Frame1 over ProgramInfoLBL, the two labels over the logo.
+    image->lower();
+    frame->raise();
 }
 
 void ShowAbout(Desktop& desktop, QWidget* owner) {

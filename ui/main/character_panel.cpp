@@ -11,12 +11,17 @@
 
 namespace thornwake {
 
+int LevelList::selectedRow() const {
+    const QList<QListWidgetItem*> selected = selectedItems();
+    return selected.isEmpty() ? -1 : row(selected.first());
+}
+
 void LevelList::mousePressEvent(QMouseEvent* event) {
-    const int before = currentRow();
+    const int before = selectedRow();
     const int clicked = indexAt(event->position().toPoint()).row();
     QListWidget::mousePressEvent(event);
     if (event->button() == Qt::LeftButton && clicked >= 0 && clicked == before &&
-        currentRow() == before) {
+        selectedRow() == before) {
         emit selectedEntryClicked();
     }
 }

@@ -24,6 +24,10 @@ class LevelList : public QListWidget {
 public:
     using QListWidget::QListWidget;
 
+    // The entry the user or the program picked, or -1; the current row only
+    // marks where the keyboard is.
+    int selectedRow() const;
+
 signals:
     void selectedEntryClicked();
 

@@ -22,6 +22,7 @@
 #include "desktop.h"
 #include "main/character_panel.h"
 #include "main/fonts.h"
+#include "main/menu_shortcuts.h"
 #include "main/pause.h"
 #include "main/rom_file_dialog.h"
 #include "main/twips.h"
@@ -120,6 +121,7 @@ Main::Main(Desktop& desktop, QWidget* parent) : QMainWindow(parent), desktop_(de
 
     buildMenus();
     buildControls();
+    new MenuShortcuts(this);
     setFocusOrder();
     // Fixed size: the client area below the menu bar is 353 x 360 pixels.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -204,13 +206,18 @@ void Main::buildControls() {
         tabs_->tabBar()->setTabData(index, TabKey(character));
     }
     connect(tabs_, &QTabWidget::currentChanged, this, &Main::SelectLevelsTAB_Click);
+    // A click on a tab takes the focus, as a desktop tab control does, so that
+    // hiding the panel that held it does not pass it on to Quit.
+    tabs_->tabBar()->setFocusPolicy(Qt::StrongFocus);
 
     // Back to front: Hero, Sprite, Girl.
     for (CharacterId character : AllCharacters) {
         auto* characterPanel = new CharacterPanel(character, client);
         characterPanel->setGeometry(TwipsRect(210, 540, 4845, 4185));
         panels_[static_cast<std::size_t>(character)] = characterPanel;
-        connect(characterPanel->levelList(), &QListWidget::currentRowChanged, this,
+        // The selection, not the current row: focus arriving in a list makes a
+        // row current without the user picking it.
+        connect(characterPanel->levelList(), &QListWidget::itemSelectionChanged, this,
                 [this, character] { LevelChosen(character); });
         connect(characterPanel->levelList(), &LevelList::selectedEntryClicked, this,
                 [this, character] { LevelChosen(character); });
@@ -362,7 +369,7 @@ void Main::LoadLevels() {
 bool Main::LoadLV(CharacterId character) {
     if (ended_) return false;
     CharacterPanel& shown = panel(character);
-    const int level = shown.levelList()->currentRow();
+    const int level = shown.levelList()->selectedRow();
     if (level < 0) return false;
     const Result<LevelRecord> record = ReadLevelRecord(rom_, character, level);
     if (!record) {
@@ -379,7 +386,8 @@ bool Main::LoadLV(CharacterId character) {
 
 void Main::LevelChosen(CharacterId character) {
     // The fields may still hold another level's values after a failed read;
-    // saving them would write them into the selected level.
+    // saving them would write them into the selected level. With the selection
+    // cleared (Ctrl+click) there is no level to save into.
     const bool loaded = LoadLV(character);
     if (!ended_) panel(character).saveButton()->setEnabled(loaded);
 }
@@ -387,7 +395,7 @@ void Main::LevelChosen(CharacterId character) {
 void Main::SaveLV(CharacterId character) {
     if (ended_) return;
     CharacterPanel& shown = panel(character);
-    const int level = shown.levelList()->currentRow();
+    const int level = shown.levelList()->selectedRow();
     if (level < 0) return;
 
     LevelRecord record;

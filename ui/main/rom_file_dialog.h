@@ -9,14 +9,11 @@ namespace thornwake {
 
 struct OpenFileRequest;
 
-// The five entries, in order. Each reads as its description and selects files
-// by the patterns in its last parentheses, which the dialog does not show.
+// The five entries, in order: each is its description, and its last
+// parentheses hold the patterns of exactly the files it means.
 QStringList RomFileFilters();
 // "All SNES ROM Files" comes up first.
 constexpr int PreselectedRomFilter = 1;
-
-// What the file list of `dialog` shows for filter entry `filter`.
-QString ShownFilterDescription(const QString& filter);
 
 void PrepareOpenFileDialog(QFileDialog& dialog, const OpenFileRequest& request);
 
