@@ -46,7 +46,7 @@ struct Editor : QObject {
         for (QAction* item : window.findChildren<QAction*>()) connect(item, &QAction::triggered, this, [=] { ran << item->objectName(); });
         clock.start();
         window.show();
-        QTest::qWaitForWindowActive(&window);
+        if (!QTest::qWaitForWindowActive(&window)) qWarning("the main window did not become active");
     }
     bool eventFilter(QObject* label, QEvent* event) override {
         if (event->type() == QEvent::ShortcutOverride) return event->accept(), false;  // a control's own binding of every key

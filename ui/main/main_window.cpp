@@ -508,7 +508,7 @@ void Main::mnuLevelTable_Click() {
     }
     // The table may have changed any character's records.
     for (CharacterId character : AllCharacters) {
-        if (!ended_ && panel(character).levelList()->currentRow() >= 0) LevelChosen(character);
+        if (!ended_ && panel(character).levelList()->selectedRow() >= 0) LevelChosen(character);
     }
 }
 
