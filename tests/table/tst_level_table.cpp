@@ -7,6 +7,10 @@
 #include <QtWidgets>
 #include <QXYSeries>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <iterator>
 
@@ -109,6 +113,7 @@ private slots:
         WriteFile(path, image);
         FakeDesktop desktop;
         Main main(desktop);
+        main.writerLockPatience = {};
         QAction* item = main.findChild<QAction*>("mnuLevelTable");
         QCOMPARE(item->text() + " " + item->shortcut().toString() + " " + QString::number(item->isEnabled()), "Level &Table... Ctrl+T 0");
         desktop.fileAnswers << path;
@@ -167,6 +172,12 @@ private slots:
             keys("Ctrl+F");  // one cell: its whole column
             QCOMPARE(status->text(), QString("Filled the Sprite's HP of levels 1 to 99 from 1 to 99, Linear."));
             for (int level = 0; level < 99; ++level) expected[SpriteBase + 8 * level] = level + 1, expected[SpriteBase + 8 * level + 1] = 0;
+            QVERIFY(stored());
+            const int writer = ::open(path.toStdString().c_str(), O_RDONLY);  // another program writing the image
+            QVERIFY(::flock(writer, LOCK_EX) == 0);
+            type(0, 2, "9");
+            QCOMPARE(status->text(), "Nothing was written: " + path + " is being changed by another program.");
+            ::close(writer);
             QVERIFY(stored());
             QTest::keyClick(grid, Qt::Key_Escape);
             QVERIFY(window.isHidden());  // closed

@@ -503,7 +503,7 @@ void Main::mnuLevelTable_Click() {
         if (key == TabKey(character)) shown = character;
     }
     {
-        LevelTableWindow table(rom_, desktop_, shown, this);
+        LevelTableWindow table(rom_, desktop_, shown, this, writerLockPatience);
         desktop_.runModal(table);
     }
     // The table may have changed any character's records.

@@ -25,8 +25,10 @@
 
 namespace thornwake {
 
-LevelTableWindow::LevelTableWindow(RomFile& rom, Desktop& desktop, CharacterId character, QWidget* parent)
+LevelTableWindow::LevelTableWindow(RomFile& rom, Desktop& desktop, CharacterId character, QWidget* parent,
+                                   std::chrono::milliseconds lockPatience)
     : QDialog(parent), desktop_(desktop), model_(new LevelTableModel(rom, history_, character, this)) {
+    model_->lockPatience = lockPatience;
     setObjectName(QStringLiteral("LevelTable"));
     setWindowTitle(QStringLiteral("Level Table"));
     setFont(ProgramFont(8.25));

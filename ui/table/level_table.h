@@ -25,7 +25,9 @@ class LevelTableWindow : public QDialog {
 public:
     // `rom` must be open; `desktop` shows the Fill dialog. Both must outlive
     // the window.
-    LevelTableWindow(RomFile& rom, Desktop& desktop, CharacterId character, QWidget* parent = nullptr);
+    // Writes wait up to `lockPatience` for another program writing the image.
+    LevelTableWindow(RomFile& rom, Desktop& desktop, CharacterId character, QWidget* parent = nullptr,
+                     std::chrono::milliseconds lockPatience = WriterLockPatience);
     ~LevelTableWindow() override;
 
     void copy();

@@ -163,7 +163,7 @@ void LevelTableModel::fill(int firstLevel, int lastLevel, StatField field, int f
 
 void LevelTableModel::commit(const std::vector<CellEdit>& cells, const QString& done) {
     WriterLock lock(rom_);
-    if (Status locked = lock.Acquire(); !locked) {
+    if (Status locked = lock.Acquire(lockPatience); !locked) {
         emit statusChanged(QStringLiteral("Nothing was written: ") + Text(locked.message()));
         return;
     }
@@ -181,7 +181,7 @@ void LevelTableModel::redo() { step(history_.canRedo(), &QUndoStack::redo); }
 void LevelTableModel::step(bool possible, void (QUndoStack::*move)()) {
     if (!possible) return;
     WriterLock lock(rom_);
-    if (Status locked = lock.Acquire(); !locked) {
+    if (Status locked = lock.Acquire(lockPatience); !locked) {
         emit statusChanged(QStringLiteral("Nothing was written: ") + Text(locked.message()));
         return;
     }

@@ -8,6 +8,7 @@
 #include <QUndoStack>
 
 #include <array>
+#include <chrono>
 #include <optional>
 #include <vector>
 
@@ -54,6 +55,9 @@ public:
     // reports `done`, or the error, saying whether the step leaves the
     // history then. False when the file may not hold that side.
     bool writeSide(const RecordChange& change, ChangeSide side, const QString& done, bool stepLeaves = false);
+
+    // How long a write waits for another program that is writing the image.
+    std::chrono::milliseconds lockPatience = WriterLockPatience;
 
 signals:
     // What the last action did, or why it was refused.
