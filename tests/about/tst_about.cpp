@@ -27,18 +27,22 @@ private slots:
             QVERIFY(dialog.parentWidget() == &main && QTest::qWaitForWindowExposed(&dialog));
             QStringList texts{dialog.windowTitle()};
             for (QLabel* label : dialog.findChildren<QLabel*>()) texts << label->text() + label->toolTip();
-            QCOMPARE(texts.join("|"), "About this program...||Released: 11/20/2011\r\nUpdated:  12/15/2011\r\nVersion: 0.22b\r\n\r\n"
-                     "Special thanks: \r\nNo one yet...|https://quillfern-soft.example/Visit the Quillfern-Soft Homepage.|"
-                     "This program is not made, endorsed or supported by the makers or publishers of Thornwake or any of their "
-                     "divisions.  Keep a backup of your ROM image: every change is written at once and cannot be undone.");
+            QCOMPARE(texts.join("|"), "About this program...||Released: 11/20/2011\r\nUpdated:  12/15/2011\r\n"
+                     "Version: 0.22b\r\n\r\nSpecial thanks: \r\nNo one yet...|"
+                     "https://quillfern-soft.example/Visit the Quillfern-Soft Homepage.|"
+                     "This program is not made, endorsed or supported by the makers or publishers of Thornwake or "
+                     "any of their divisions.  Keep a backup of your ROM image: every change is written at once and "
+                     "cannot be undone.");
             QStringList chain;  // the tab order; "*" takes the focus
-            for (QWidget* w = dialog.nextInFocusChain(); w != &dialog; w = w->nextInFocusChain()) chain << w->objectName() + (w->focusPolicy() ? "*" : "");
+            for (QWidget* w = dialog.nextInFocusChain(); w != &dialog; w = w->nextInFocusChain())
+                chain << w->objectName() + (w->focusPolicy() ? "*" : "");
             QCOMPARE(chain.join(' '), "Frame1 WarningLBL CloseCMD* ProgramInfoLBL URLLBL Image1");
             QTest::mouseClick(dialog.findChild<QLabel*>("URLLBL"), Qt::RightButton);
             QTest::mouseClick(dialog.findChild<QLabel*>("URLLBL"), Qt::LeftButton);
             const auto shown = desktop.openedUrls.size() - 1;  // About windows so far, each asked once for the page
             if (shown < 3) QTest::keyClick(&dialog, shown == 1 ? Qt::Key_Return : Qt::Key_Escape);
-            else shown == 3 ? QTest::mouseClick(dialog.findChild<QPushButton*>("CloseCMD"), Qt::LeftButton) : void(dialog.close());
+            else shown == 3 ? QTest::mouseClick(dialog.findChild<QPushButton*>("CloseCMD"), Qt::LeftButton)
+                    : void(dialog.close());
             QVERIFY(!dialog.isVisible());
         };
         QTest::keyClick(&main, Qt::Key_F1);

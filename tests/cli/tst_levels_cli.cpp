@@ -26,7 +26,8 @@ int byteAt(const QByteArray& image, int at) { return quint8(image[at]); }
 int wordAt(const QByteArray& image, int at) { return byteAt(image, at) | byteAt(image, at + 1) << 8; }
 // Field f (0 HP .. 6 Wisdom) of record r (0..296: the Hero's levels 1..99, the Sprite's, the Girl's), as stored.
 int field(const QByteArray& image, int r, int f) {
-    return f ? byteAt(image, Bases[r / 99] + 8 * (r % 99) + f + 1) : qint16(wordAt(image, Bases[r / 99] + 8 * (r % 99)));
+    return f ? byteAt(image, Bases[r / 99] + 8 * (r % 99) + f + 1)
+             : qint16(wordAt(image, Bases[r / 99] + 8 * (r % 99)));
 }
 
 // `export`: the Hero's mp empty in CSV, null in JSON.
@@ -34,8 +35,10 @@ QString exported(const QByteArray& image, bool json) {
     QStringList rows;
     for (int r = 0; r < 297; ++r) {
         QStringList row{Names[r / 99].toLower(), QString::number(r % 99 + 1)};
-        for (int f = 0; f < 7; ++f) row << (f != 1 || r >= 99 ? QString::number(field(image, r, f)) : json ? "null" : "");
-        for (int i = 0; json && i < 9; ++i) row[i] = QString(i ? "    \"%1\": %2" : "    \"%1\": \"%2\"").arg(Keys[i], row[i]);
+        for (int f = 0; f < 7; ++f)
+            row << (f != 1 || r >= 99 ? QString::number(field(image, r, f)) : json ? "null" : "");
+        for (int i = 0; json && i < 9; ++i)
+            row[i] = QString(i ? "    \"%1\": %2" : "    \"%1\": \"%2\"").arg(Keys[i], row[i]);
         rows << (json ? "  {\n" + row.join(",\n") + "\n  }" : row.join(','));
     }
     return json ? "[\n" + rows.join(",\n") + "\n]\n" : Keys.join(',') + '\n' + rows.join('\n') + '\n';
@@ -60,8 +63,10 @@ QString changes(const QByteArray& a, const QByteArray& b) {
     for (int r = 0; r < 297; ++r) {
         QStringList fields;
         for (int f = 0; f < 7; ++f)
-            if (const int x = field(a, r, f), y = field(b, r, f); x != y) fields << QString("%1 %2 -> %3").arg(Fields[f]).arg(x).arg(y);
-        if (!fields.isEmpty()) text += QString("%1 level %2: %3\n").arg(Names[r / 99]).arg(r % 99 + 1).arg(fields.join(", "));
+            if (const int x = field(a, r, f), y = field(b, r, f); x != y)
+                fields << QString("%1 %2 -> %3").arg(Fields[f]).arg(x).arg(y);
+        if (!fields.isEmpty())
+            text += QString("%1 level %2: %3\n").arg(Names[r / 99]).arg(r % 99 + 1).arg(fields.join(", "));
     }
     return text;
 }
@@ -75,12 +80,14 @@ QByteArray withChecksum(QByteArray image) {
 }
 
 QString checkText(const QByteArray& image) {
-    const QString header = QString("Size: %1 bytes, accepted by the size check\nTitle: \"THORNWAKE\"\nMap mode: 0x31 (HiROM, FastROM)\n"
+    const QString header = QString("Size: %1 bytes, accepted by the size check\nTitle: \"THORNWAKE\"\n"
+                                   "Map mode: 0x31 (HiROM, FastROM)\n"
                                    "ROM size: 0x0B (2 MiB)\nChecksum: ").arg(image.size());
     if (image.size() != 2097152) return header + "not checked; the rule is for a 2 MiB image\n";
     const QByteArray valid = withChecksum(image);
     return header + QString::asprintf("0x%04X, complement 0x%04X: ", wordAt(image, 0xFFDE), wordAt(image, 0xFFDC)) +
-           (valid == image ? "valid\n" : QString::asprintf("invalid, the image sums to 0x%04X\n", wordAt(valid, 0xFFDE)));
+           (valid == image ? "valid\n" : QString::asprintf("invalid, the image sums to 0x%04X\n",
+                                                             wordAt(valid, 0xFFDE)));
 }
 
 // An export as a spreadsheet saves it: another separator, another line end, every cell quoted or not.
@@ -103,7 +110,8 @@ int setReadOnly(const QString& path, bool on) {
     return ::ioctl(file.handle(), FS_IOC_SETFLAGS, &flags) == 0 ? EPERM : 0;
 }
 
-QByteArray readFile(const QString& path) { QFile file(path); return file.open(QFile::ReadOnly) ? file.readAll() : "(none)"; }
+QByteArray readFile(const QString& path) { QFile file(path);
+                                           return file.open(QFile::ReadOnly) ? file.readAll() : "(none)"; }
 bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return file.open(QFile::WriteOnly) && file.write(bytes) == bytes.size();
@@ -125,8 +133,9 @@ private slots:
         for (int at : {0x104211, 0x104217, 0x10423A, 0x104533, 0x104B57, 0x1000}) b_[at] = char(~b_[at]);
         QString csv = exported(g_, false);
         const QByteArray header = Keys.join(',').toUtf8();
-        QVERIFY(QDir::setCurrent(dir_.path()) && writeFile("game.sfc", g_) && writeFile("out", "old") && writeFile("b.sfc", b_) &&
-                writeFile("ro.sfc", g_) && writeFile("levels.csv", csv.toUtf8()) && QDir().mkdir("dir") && ::mkfifo("fifo", 0600) == 0 &&
+        QVERIFY(QDir::setCurrent(dir_.path()) && writeFile("game.sfc", g_) && writeFile("out", "old") &&
+                writeFile("b.sfc", b_) && writeFile("ro.sfc", g_) && writeFile("levels.csv", csv.toUtf8()) &&
+                QDir().mkdir("dir") && ::mkfifo("fifo", 0600) == 0 &&
                 writeFile("bad.csv", csv.replace("girl,99,", "girl,100,").toUtf8()));
         readOnly_ = setReadOnly("ro.sfc", true);
         const QByteArray hero = heroEdited(g_), girl4 = "{\"character\":\"Girl\",\"level\":4,\"hp\":1,\"mp\":1,"
@@ -136,9 +145,11 @@ private slots:
         QVERIFY(writeFile("levels.json", exported(g_, true).toUtf8()) &&
                 writeFile("hero.json", exported(hero, true).toUtf8()) &&
                 writeFile("hero;.csv", dialect(exported(hero, false), ";", "\r", true)) &&
-                writeFile("hero.tsv", "\xEF\xBB\xBF" + dialect(exported(hero, false).replace(QRegularExpression("^(\\w+),(\\w+)",
-                          QRegularExpression::MultilineOption), "\\2,\\1"), "\t", "\r\n", false)) &&
-                writeFile("head.csv", "character;level;hp\nhero;1;2\n") && writeFile("obj.json", "{\"character\": \"hero\"}") &&
+                writeFile("hero.tsv", "\xEF\xBB\xBF" + dialect(exported(hero, false).replace(
+                          QRegularExpression("^(\\w+),(\\w+)", QRegularExpression::MultilineOption), "\\2,\\1"),
+                          "\t", "\r\n", false)) &&
+                writeFile("head.csv", "character;level;hp\nhero;1;2\n") &&
+                writeFile("obj.json", "{\"character\": \"hero\"}") &&
                 writeFile("girl.json", "[" + girl4 + ",\n" + girl4 + "]") && writeFile("many.csv", many) &&
                 writeFile("1MiB.csv", header.leftJustified(1 << 20, '\n')) &&
                 writeFile("big.csv", header.leftJustified((1 << 20) + 1, '\n')));
@@ -151,7 +162,8 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QByteArray>("before");   // the image game.sfc
         QTest::addColumn<QStringList>("result");  // exit status, standard output, standard error
-        QTest::addColumn<QByteArray>("after");    // the file "out" where the command names it ("old" before), else game.sfc
+        QTest::addColumn<QByteArray>("after");    // the file "out" where the command names it ("old" before),
+                                                  // else game.sfc
         const QByteArray g = g_, headered(2097664, '\0'), shortImage = g.left(0x104848);
         QByteArray patch = "PATCH";
         for (int at : {0x104211, 0x104217, 0x10423A, 0x104533, 0x104B57})
@@ -160,22 +172,25 @@ private slots:
                              const QByteArray& before = {}, const QByteArray& after = {}, const QString& name = {}) {
             const QByteArray image = before.isNull() ? g : before;
             QTest::newRow(qPrintable(name.isNull() ? command : name)) << command.split(' ') << image
-                << QStringList{QString::number(status), out, err} << (!after.isNull() ? after : command.contains(" out") ? "old" : image);
+                << QStringList{QString::number(status), out, err} << (!after.isNull() ? after
+                                                                  : command.contains(" out") ? "old" : image);
         };
-        for (const QString& command : QStringList{"show game.sfc", "export game.sfc", "import game.sfc levels.csv", "max game.sfc sprite",
-                                                  "diff b.sfc game.sfc", "check game.sfc --fix-checksum"}) {
+        for (const QString& command : QStringList{"show game.sfc", "export game.sfc", "import game.sfc levels.csv",
+                                                  "max game.sfc sprite", "diff b.sfc game.sfc",
+                                                  "check game.sfc --fix-checksum"}) {
             const QString special = QStringList{"dir", "fifo", "/dev/null"}[command.indexOf(' ') % 3];
             row(QString(command).replace("game.sfc", special), 1, {}, special + " is not a regular file.\n");
             if (command.contains(QRegularExpression("import|max|fix"))) {  // the commands that write
-                row("--wait 0 " + command, 1, {}, "game.sfc is being changed by another program.\n", {}, {}, "locked " + command);
+                row("--wait 0 " + command, 1, {}, "game.sfc is being changed by another program.\n", {}, {},
+                    "locked " + command);
                 row(QString(command).replace("game.sfc", "ro.sfc"), 1, {},
                     QString("Cannot open \"ro.sfc\": %1.\n").arg(strerror(readOnly_)));
             }
-            row(command, 1, {}, "game.sfc: This ROM has a 200 byte header that must be removed before using this program.\n",
-                headered, {}, command + ", headered");
+            row(command, 1, {}, "game.sfc: This ROM has a 200 byte header that must be removed before using this "
+                "program.\n", headered, {}, command + ", headered");
             if (!command.startsWith("check")) {
-                row(command, 1, {}, "game.sfc: Sprite level 2 (bytes 0x104848 to 0x10484F) lies beyond the end of the image, "
-                    "which has 1067080 bytes\n", shortImage, {}, command + ", short");
+                row(command, 1, {}, "game.sfc: Sprite level 2 (bytes 0x104848 to 0x10484F) lies beyond the end of the "
+                    "image, which has 1067080 bytes\n", shortImage, {}, command + ", short");
             }
         }
         row("show ro.sfc", 0, table(g, 0) + '\n' + table(g, 1) + '\n' + table(g, 2));
@@ -189,27 +204,33 @@ private slots:
         row("export game.sfc -o game.sfc", 1, {}, "game.sfc: is game.sfc itself; choose another output file\n");
         // An untouched export changes no byte: the stray bytes in the Hero's MP slots are no difference.
         row("import ro.sfc levels.csv --dry-run", 0, "0 records would change; nothing written.\n");
-        for (const QString file : {"levels.csv", "levels.json"}) row("import game.sfc " + file, 0, "0 records changed.\n");
+        for (const QString file : {"levels.csv", "levels.json"})
+            row("import game.sfc " + file, 0, "0 records changed.\n");
         for (const QString name : {"semicolon", "tab"})
-            row("export game.sfc -o out --delimiter " + name, 0, {}, {}, {}, dialect(exported(g, false), name == "tab" ? "\t" : ";", "\n", false));
+            row("export game.sfc -o out --delimiter " + name, 0, {}, {}, {},
+                dialect(exported(g, false), name == "tab" ? "\t" : ";", "\n", false));
         const QByteArray hero = heroEdited(g);
         row("import ro.sfc hero;.csv --dry-run", 0, changes(g, hero) + "1 record would change; nothing written.\n");
-        for (const QString file : {"hero;.csv", "hero.tsv", "hero.json"}) row("import game.sfc " + file, 0, "1 record changed.\n", {}, {}, hero);
+        for (const QString file : {"hero;.csv", "hero.tsv", "hero.json"})
+            row("import game.sfc " + file, 0, "1 record changed.\n", {}, {}, hero);
         const QString nothing = ": 1 error; nothing written to game.sfc\n", keys = Keys.join(", ");
         row("import game.sfc head.csv", 1, {}, "head.csv:1: expected a header row naming " + keys +
             ", separated by commas, semicolons or tabs.\nhead.csv" + nothing);
         row("import game.sfc obj.json", 1, {}, "obj.json: expected a JSON array of objects with the keys " + keys +
             ", as export --format json writes.\nobj.json" + nothing);
         const QString wisdom = "girl.json: entry %1 (girl level 4): wisdom \"true\" is not a number from 0 to 255\n";
-        row("import game.sfc girl.json", 1, {}, wisdom.arg(1) + wisdom.arg(2) + "girl.json: entry 2 (girl level 4): Girl level 4 "
-            "is already given in entry 1\ngirl.json: 3 errors; nothing written to game.sfc\n");
+        row("import game.sfc girl.json", 1, {}, wisdom.arg(1) + wisdom.arg(2) +
+            "girl.json: entry 2 (girl level 4): Girl level 4 is already given in entry 1\n"
+            "girl.json: 3 errors; nothing written to game.sfc\n");
         QString many;
         for (int line = 2; line <= 21; ++line)
-            many += QString("many.csv:%1: unknown character \"wizard%2\"...; expected hero, sprite or girl\n").arg(line).arg(QString(34, 'x'));
-        row("import game.sfc many.csv", 1, {}, many + "... and 5 more\nmany.csv: 25 errors; nothing written to game.sfc\n");
+            many += QString("many.csv:%1: unknown character \"wizard%2\"...; expected hero, sprite or girl\n")
+                        .arg(line).arg(QString(34, 'x'));
+        row("import game.sfc many.csv", 1, {}, many +
+            "... and 5 more\nmany.csv: 25 errors; nothing written to game.sfc\n");
         row("import game.sfc 1MiB.csv", 0, "0 records changed.\n");
-        row("import game.sfc big.csv", 1, {}, "big.csv: is larger than 1 MiB, far more than level records take (an export of all "
-            "297 is about 10 KB); check that it is the file you meant\n");
+        row("import game.sfc big.csv", 1, {}, "big.csv: is larger than 1 MiB, far more than level records take (an "
+            "export of all 297 is about 10 KB); check that it is the file you meant\n");
         row("import game.sfc bad.csv", 1, {}, "bad.csv:298: level \"100\" is not a whole number from 1 to 99\n"
             "bad.csv: 1 error; nothing written to game.sfc\n");
         for (const QList<int>& who : QList<QList<int>>{{0}, {1}, {2}, {0, 1, 2}}) {
@@ -218,7 +239,8 @@ private slots:
                 if (who.contains(r / 99))
                     maxed.replace(Bases[r / 99] + 8 * (r % 99), 8, r < 99 ? "\xE7\3\0ccccc" : "\xE7\3cccccc", 8);
             const QString target = who.size() == 3 ? "all" : Names[who[0]];
-            row("max game.sfc " + target, 0, (who.size() == 3 ? "Hero, Sprite and Girl: all 297" : target + ": all 99") +
+            row("max game.sfc " + target, 0,
+                (who.size() == 3 ? "Hero, Sprite and Girl: all 297" : target + ": all 99") +
                 " levels maximized.\n", {}, {}, maxed);
         }
         row("diff ro.sfc b.sfc --ips out", 0, changes(g, b_), {}, {}, patch + "EOF");
@@ -227,15 +249,17 @@ private slots:
         row("check game.sfc", 0, checkText(b_), {}, b_, {}, "check broken");
         row("check game.sfc", 0, checkText(shortImage), {}, shortImage, {}, "check short");
         const QByteArray fixed = withChecksum(b_);
-        row("check game.sfc --fix-checksum", 0, checkText(b_) + QString::asprintf("Checksum fixed: 0x%04X, complement 0x%04X written "
+        row("check game.sfc --fix-checksum", 0, checkText(b_) +
+            QString::asprintf("Checksum fixed: 0x%04X, complement 0x%04X written "
             "at 0xFFDC.\n", wordAt(fixed, 0xFFDE), wordAt(fixed, 0xFFDC)), {}, b_, fixed);
-        row("check game.sfc --fix-checksum", 0, checkText(g) + "The checksum is valid already; nothing written.\n", {}, {}, {},
-            "fix valid");
+        row("check game.sfc --fix-checksum", 0, checkText(g) + "The checksum is valid already; nothing written.\n",
+            {}, {}, {}, "fix valid");
         row("max game.sfc everyone", 2, {},
             "CHARACTER: everyone not in {hero,sprite,girl,all}\nRun with --help for more information.\n");
     }
 
-    // Rows named "locked ..." run while the test holds the writer's lock on game.sfc, "full ..." with no room for a file.
+    // Rows named "locked ..." run while the test holds the writer's lock on game.sfc, "full ..." with no room
+    // for a file.
     void commands() {
         QFETCH(QStringList, args);
         QFETCH(QByteArray, before);
@@ -250,7 +274,8 @@ private slots:
         QProcess process;
         process.start(tag.startsWith("full") ? "sh" : THORNWAKE_LEVELS_EXE, args);
         QVERIFY(process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit);
-        const QStringList got{QString::number(process.exitCode()), process.readAllStandardOutput(), process.readAllStandardError()};
+        const QStringList got{QString::number(process.exitCode()), process.readAllStandardOutput(),
+                              process.readAllStandardError()};
         QCOMPARE(got, result);
         QTEST(readFile(args.contains("out") ? "out" : "game.sfc"), "after");
         QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), entries_);

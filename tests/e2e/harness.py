@@ -59,7 +59,8 @@ class Session:
 
     def spawn(self, args, **kwargs):
         # PR_SET_PDEATHSIG: the kernel sends it SIGTERM if the driver ends first.
-        self.procs.append(subprocess.Popen(args, preexec_fn=lambda: ctypes.CDLL(None).prctl(1, signal.SIGTERM), **kwargs))
+        self.procs.append(subprocess.Popen(args, preexec_fn=lambda: ctypes.CDLL(None).prctl(1, signal.SIGTERM),
+                                           **kwargs))
         return self.procs[-1]
 
     def server(self, *args):

@@ -34,25 +34,34 @@ namespace {
 constexpr std::uint64_t HeroBase = 0x104210, GirlBase = 0x104528, SpriteBase = 0x104840, TablesEnd = 0x104B58;
 
 // A record written (level 42), or a maximize operation; the records it writes.
-struct Operation { const char* name; Result<MaxOutcome> (*run)(RomFile&, const ProgressCallback&); std::uint64_t begin, end; CharacterId character; };
+struct Operation { const char* name; Result<MaxOutcome> (*run)(RomFile&, const ProgressCallback&);
+                   std::uint64_t begin, end; CharacterId character; };
 const Operation Operations[] = {{"Hero record", nullptr, HeroBase + 328, HeroBase + 336, CharacterId::Hero},
-    {"Girl record", nullptr, GirlBase + 328, GirlBase + 336, CharacterId::Girl}, {"Sprite record", nullptr, SpriteBase + 328, SpriteBase + 336, CharacterId::Sprite},
-    {"MaxHero", MaxHero, HeroBase, GirlBase, CharacterId::Hero}, {"MaxGirl", MaxGirl, GirlBase, SpriteBase, CharacterId::Girl},
-    {"MaxSprite", MaxSprite, SpriteBase, TablesEnd, CharacterId::Sprite}, {"MaxAll", MaxAll, HeroBase, TablesEnd, CharacterId::Hero}};
+    {"Girl record", nullptr, GirlBase + 328, GirlBase + 336, CharacterId::Girl},
+    {"Sprite record", nullptr, SpriteBase + 328, SpriteBase + 336, CharacterId::Sprite},
+    {"MaxHero", MaxHero, HeroBase, GirlBase, CharacterId::Hero},
+    {"MaxGirl", MaxGirl, GirlBase, SpriteBase, CharacterId::Girl},
+    {"MaxSprite", MaxSprite, SpriteBase, TablesEnd, CharacterId::Sprite},
+    {"MaxAll", MaxAll, HeroBase, TablesEnd, CharacterId::Hero}};
 
 const Bytes& SampleImage() { static const Bytes image = MakeSampleImage(); return image; }
 Bytes ReadWholeFile(const std::string& path) {
     Bytes bytes(std::filesystem::file_size(path));
-    return std::ifstream(path, std::ios::binary).read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size())), bytes;
+    return std::ifstream(path, std::ios::binary).read(reinterpret_cast<char*>(bytes.data()),
+            std::streamsize(bytes.size())), bytes;
 }
 // Puts the first `count` of `bytes` at `at`.
-void Put(Bytes& image, std::uint64_t at, const Bytes& bytes, int count = 8) { std::copy_n(bytes.begin(), std::min(count, int(bytes.size())), image.begin() + std::ptrdiff_t(at)); }
+void Put(Bytes& image, std::uint64_t at, const Bytes& bytes, int count = 8) {
+    std::copy_n(bytes.begin(), std::min(count, int(bytes.size())), image.begin() + std::ptrdiff_t(at)); }
 QString Text(const std::string& message) { return QString::fromStdString(message); }
 
 // "r", "w" with offset and size; "s" a flush to the device; "p" a progress callback.
-QByteArray Call(char kind, std::uint64_t offset = 0, std::size_t size = 0) { return kind + QByteArray(" 0x") + QByteArray::number(qulonglong(offset), 16) + " " + QByteArray::number(qulonglong(size)); }
+QByteArray Call(char kind, std::uint64_t offset = 0, std::size_t size = 0) {
+    return kind + QByteArray(" 0x") + QByteArray::number(qulonglong(offset), 16) + " " +
+           QByteArray::number(qulonglong(size)); }
 
-// What the interposed calls did, and the pwrite (counted from 0) that fails with ENOSPC and the errno of a failing fsync.
+// What the interposed calls did, and the pwrite (counted from 0) that fails with ENOSPC and the errno of a
+// failing fsync.
 struct Recorder { bool on = false; QByteArrayList calls; int writes = 0, failingWrite = -1, flushError = 0; } recorder;
 
 // The calls of `op` in order: seven writes a record, each followed by the
@@ -73,7 +82,8 @@ QByteArrayList CallsOf(const Operation& op) {
 Bytes AfterWrites(const Operation& op, int writes, std::size_t length) {
     Bytes image = SampleImage();
     for (std::uint64_t at = op.begin; at < op.end && writes > 0; at += 8, writes -= 7)
-        Put(image, at, {0xE7, 0x03, std::uint8_t(at >= GirlBase || op.run == MaxAll ? 99 : 0), 99, 99, 99, 99, 99}, std::min(writes, 7) + 1);
+        Put(image, at, {0xE7, 0x03, std::uint8_t(at >= GirlBase || op.run == MaxAll ? 99 : 0), 99, 99, 99, 99, 99},
+                std::min(writes, 7) + 1);
     for (std::uint64_t at = HeroBase + 2; writes-- > 0; at += 8) image[at] = 0;
     image.resize(length);
     return image;
@@ -88,8 +98,10 @@ bool Fails(char kind, std::uint64_t offset = 0, std::size_t size = 0) {
 }
 
 extern "C" {
-ssize_t pread(int fd, void* buffer, size_t count, off_t offset) { return Fails('r', offset, count) ? -1 : ::syscall(SYS_pread64, fd, buffer, count, offset); }
-ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) { return Fails('w', offset, count) ? -1 : ::syscall(SYS_pwrite64, fd, buffer, count, offset); }
+ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
+    return Fails('r', offset, count) ? -1 : ::syscall(SYS_pread64, fd, buffer, count, offset); }
+ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
+    return Fails('w', offset, count) ? -1 : ::syscall(SYS_pwrite64, fd, buffer, count, offset); }
 int fsync(int fd) { return Fails('s') ? -1 : int(::syscall(SYS_fsync, fd)); }
 }
 
@@ -100,8 +112,10 @@ class RomTest : public QObject {
     QTemporaryDir dir_;
 
     std::string Path(const char* name) const { return dir_.filePath(name).toStdString(); }
-    std::string Sample(const char* name, std::size_t length = SampleImageSize) const {  // the sample image, or its first `length` bytes
-        return std::ofstream(Path(name), std::ios::binary).write(reinterpret_cast<const char*>(SampleImage().data()), std::streamsize(length)), Path(name);
+    // the sample image, or its first `length` bytes
+    std::string Sample(const char* name, std::size_t length = SampleImageSize) const {
+        return std::ofstream(Path(name), std::ios::binary).write(reinterpret_cast<const char*>(SampleImage().data()),
+                std::streamsize(length)), Path(name);
     }
 
 private slots:
@@ -116,12 +130,16 @@ private slots:
         // The refusal: none, "regular" for not a regular file, or the system's reason.
         QTest::addColumn<QString>("path"); QTest::addColumn<bool>("readOnly"); QTest::addColumn<QString>("refusal");
         const QString link = QString::fromStdString(Path("link.sfc")), fifo = QString::fromStdString(Path("fifo"));
-        QVERIFY(::mkfifo(fifo.toLocal8Bit(), 0600) == 0 && ::symlink(Sample("sample.sfc").c_str(), link.toLocal8Bit()) == 0);
+        QVERIFY(::mkfifo(fifo.toLocal8Bit(), 0600) == 0 &&
+                ::symlink(Sample("sample.sfc").c_str(), link.toLocal8Bit()) == 0);
         for (bool readOnly : {false, true}) {
             QTest::addRow("link to a file, %d", readOnly) << link << readOnly << QString();
-            QTest::addRow("unwritable file, %d", readOnly) << QString("unwritable") << readOnly << QString(readOnly ? "" : strerror(::geteuid() ? EACCES : EPERM));
-            QTest::addRow("missing, %d", readOnly) << QString::fromStdString(Path("none.sfc")) << readOnly << QString(strerror(ENOENT));
-            for (const QString& path : {dir_.path(), fifo, QString("/dev/zero"), QString("/dev/full"), QString("loop device")})
+            QTest::addRow("unwritable file, %d", readOnly) << QString("unwritable") << readOnly
+                    << QString(readOnly ? "" : strerror(::geteuid() ? EACCES : EPERM));
+            QTest::addRow("missing, %d", readOnly) << QString::fromStdString(Path("none.sfc")) << readOnly
+                    << QString(strerror(ENOENT));
+            for (const QString& path : {dir_.path(), fifo, QString("/dev/zero"), QString("/dev/full"),
+                                       QString("loop device")})
                 QTest::addRow("%s, %d", qPrintable(path), readOnly) << path << readOnly << QString("regular");
         }
     }
@@ -130,10 +148,13 @@ private slots:
         QFETCH(QString, path); QFETCH(bool, readOnly); QFETCH(QString, refusal);
         // Read-only bits, or for the superuser, who ignores them, the immutable attribute.
         if (path == "unwritable") path = QString::fromStdString(Sample("unwritable.sfc"));
-        if (path.endsWith("unwritable.sfc") && (::chmod(Path("unwritable.sfc").c_str(), 0444) || (!::geteuid() && QProcess::execute("chattr", {"+i", path})))) QSKIP("no read-only file");
+        if (path.endsWith("unwritable.sfc") && (::chmod(Path("unwritable.sfc").c_str(), 0444) ||
+                (!::geteuid() && QProcess::execute("chattr", {"+i", path})))) QSKIP("no read-only file");
         QProcess losetup;  // a block device that holds an image
-        if (path == "loop device") losetup.start("losetup", {"--find", "--show", QString::fromStdString(Sample("loop.sfc"))});
-        if (path == "loop device" && (!losetup.waitForFinished(10000) || losetup.exitCode() != 0)) QSKIP("no loop device here");
+        if (path == "loop device")
+            losetup.start("losetup", {"--find", "--show", QString::fromStdString(Sample("loop.sfc"))});
+        if (path == "loop device" && (!losetup.waitForFinished(10000) || losetup.exitCode() != 0))
+            QSKIP("no loop device here");
         if (path == "loop device") path = QString::fromLocal8Bit(losetup.readAllStandardOutput().trimmed());
         const std::string name = path.toStdString();
         const bool existed = std::filesystem::exists(name);
@@ -141,13 +162,17 @@ private slots:
         const Status opened = file.Open(name, readOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite);
         if (path.startsWith("/dev/loop")) QProcess::execute("losetup", {"-d", path});
         if (path.endsWith("unwritable.sfc") && !::geteuid()) QProcess::execute("chattr", {"-i", path});
-        QCOMPARE(Text(opened.message()), refusal.isEmpty() ? "" : refusal == "regular" ? path + " is not a regular file." : "Cannot open \"" + path + "\": " + refusal + ".");
+        QCOMPARE(Text(opened.message()), refusal.isEmpty() ? "" : refusal == "regular" ?
+                 path + " is not a regular file." : "Cannot open \"" + path + "\": " + refusal + ".");
         QCOMPARE(file.IsOpen(), refusal.isEmpty());
         QCOMPARE(std::filesystem::exists(name), existed);
         if (!readOnly || !file.IsOpen()) return;
-        QVERIFY(ReadLevelRecord(file, CharacterId::Sprite, 0).value().HP == (SampleImage()[SpriteBase] | SampleImage()[SpriteBase + 1] << 8));
-        const QString refused = "Cannot write \"" + path + "\": it was opened for reading only.";  // a record write, then a flush
-        QCOMPARE(Text(WriteLevelRecord(file, CharacterId::Girl, 3, MaxedRecord).message()) + Text(file.Flush().message()), refused + refused);
+        QVERIFY(ReadLevelRecord(file, CharacterId::Sprite, 0).value().HP ==
+                (SampleImage()[SpriteBase] | SampleImage()[SpriteBase + 1] << 8));
+        // a record write, then a flush
+        const QString refused = "Cannot write \"" + path + "\": it was opened for reading only.";
+        QCOMPARE(Text(WriteLevelRecord(file, CharacterId::Girl, 3, MaxedRecord).message()) +
+                Text(file.Flush().message()), refused + refused);
         QVERIFY(!MaxAll(file, {}).ok() && ReadWholeFile(name) == SampleImage());
     }
 
@@ -158,8 +183,10 @@ private slots:
         QVERIFY(file.Open(Sample("cut.sfc")).ok());
         std::filesystem::resize_file(Path("cut.sfc"), HeroBase + 7);
         for (std::uint64_t offset : {HeroBase + 6, HeroBase + 7, ~std::uint64_t{0} - 1})
-            for (const std::string& message : {file.ReadAt(offset, 2).message(), file.WriteAt(offset, {1, 2}).message()})
-                QVERIFY2(message.find(" is only " + std::to_string(HeroBase + 7) + " bytes long.") != std::string::npos, message.c_str());
+            for (const std::string& message : {file.ReadAt(offset, 2).message(),
+                                               file.WriteAt(offset, {1, 2}).message()})
+                QVERIFY2(message.find(" is only " + std::to_string(HeroBase + 7) + " bytes long.") != std::string::npos,
+                         message.c_str());
         QVERIFY(std::filesystem::file_size(Path("cut.sfc")) == HeroBase + 7);
     }
 
@@ -167,7 +194,8 @@ private slots:
     // another program, or locked by it on its own descriptor.
     void writerLock_data() {
         QTest::addColumn<QString>("change");  // made by another program
-        for (const char* change : {"none", "renamed away", "replaced", "deleted", "locked by another"}) QTest::newRow(change) << QString(change);
+        for (const char* change : {"none", "renamed away", "replaced", "deleted", "locked by another"})
+            QTest::newRow(change) << QString(change);
     }
 
     void writerLock() {
@@ -181,7 +209,9 @@ private slots:
         if (change == "replaced") std::filesystem::rename(other, path);  // another file, the first one kept elsewhere
         if (change == "deleted") std::filesystem::remove(path);
         if (change == "locked by another") QCOMPARE(::flock(theirs, LOCK_EX | LOCK_NB), 0);
-        const QString expected = change == "none" ? "" : Text(path) + (change == "locked by another" ? " is being changed by another program." : " was moved, replaced or deleted since it was opened. Open it again.");
+        const QString expected = change == "none" ? "" : Text(path) + (change == "locked by another"
+                ? " is being changed by another program."
+                : " was moved, replaced or deleted since it was opened. Open it again.");
         QCOMPARE(Text(file.CheckStillAtPath().message()), change == "locked by another" ? "" : expected);
         std::optional<WriterLock> lock(std::in_place, file);
         QCOMPARE(Text(lock->Acquire(std::chrono::milliseconds(50)).message()), expected);
@@ -195,19 +225,26 @@ private slots:
     // byte; a write changes its eight bytes, the Hero's MP byte to 0.
     void recordBytes() {
         for (const std::uint64_t base : {HeroBase, GirlBase, SpriteBase}) {
-            const CharacterId character = base == HeroBase ? CharacterId::Hero : base == GirlBase ? CharacterId::Girl : CharacterId::Sprite;
+            const CharacterId character = base == HeroBase ? CharacterId::Hero
+                                        : base == GirlBase ? CharacterId::Girl : CharacterId::Sprite;
             Bytes expected = SampleImage();
             Put(expected, base + 8 * 41, {0x00, 0x80, 0x5A, 1, 2, 3, 4, 5});  // HP -32768, a stray MP byte
-            std::ofstream(Path("records.sfc"), std::ios::binary).write(reinterpret_cast<const char*>(expected.data()), std::streamsize(expected.size()));
+            std::ofstream(Path("records.sfc"), std::ios::binary).write(reinterpret_cast<const char*>(expected.data()),
+                    std::streamsize(expected.size()));
             RomFile file;
             QVERIFY(file.Open(Path("records.sfc")).ok());
             for (std::uint64_t at = base; at < base + 8 * 99; at += 8) {
                 const LevelRecord r = ReadLevelRecord(file, character, int(at - base) / 8).value();
-                const Bytes stored = {expected[at], expected[at + 1], std::uint8_t(base == HeroBase ? 0 : expected[at + 2]), expected[at + 3], expected[at + 4], expected[at + 5], expected[at + 6], expected[at + 7]};
-                QCOMPARE(Bytes({std::uint8_t(r.HP), std::uint8_t(std::uint16_t(r.HP) >> 8), r.MP, r.STR, r.AGI, r.CON, r.INTL, r.WIS}), stored);
+                const Bytes stored = {expected[at], expected[at + 1],
+                                      std::uint8_t(base == HeroBase ? 0 : expected[at + 2]), expected[at + 3],
+                                      expected[at + 4], expected[at + 5], expected[at + 6], expected[at + 7]};
+                QCOMPARE(Bytes({std::uint8_t(r.HP), std::uint8_t(std::uint16_t(r.HP) >> 8), r.MP, r.STR, r.AGI, r.CON,
+                                r.INTL, r.WIS}), stored);
             }
-            QVERIFY(WriteLevelRecord(file, character, 98, LevelRecord{0x1234, 0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6}).ok());
-            Put(expected, base + 8 * 98, {0x34, 0x12, std::uint8_t(base == HeroBase ? 0 : 0xA1), 0xB2, 0xC3, 0xD4, 0xE5, 0xF6});
+            QVERIFY(WriteLevelRecord(file, character, 98,
+                                     LevelRecord{0x1234, 0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6}).ok());
+            Put(expected, base + 8 * 98,
+                {0x34, 0x12, std::uint8_t(base == HeroBase ? 0 : 0xA1), 0xB2, 0xC3, 0xD4, 0xE5, 0xF6});
             QVERIFY(ReadWholeFile(Path("records.sfc")) == expected);
         }
     }
@@ -215,7 +252,8 @@ private slots:
     void formatAndParseEveryValue() {
         for (int v = -32768; v <= 32767; ++v) {
             const std::string text = std::to_string(v);
-            if (FormatHP(std::int16_t(v)) != text || ParseHP(text) != std::optional<std::int16_t>(v) || (v >= 0 && v <= 255 && FormatStat(std::uint8_t(v)) != text) ||
+            if (FormatHP(std::int16_t(v)) != text || ParseHP(text) != std::optional<std::int16_t>(v) ||
+                (v >= 0 && v <= 255 && FormatStat(std::uint8_t(v)) != text) ||
                 ParseStat(text) != (v >= 0 && v <= 255 ? std::optional<std::uint8_t>(v) : std::nullopt))
                 QFAIL(("the value " + text + " is formatted or parsed wrongly").c_str());
         }
@@ -226,17 +264,25 @@ private slots:
     void parse_data() {
         QTest::addColumn<QByteArray>("text"); QTest::addColumn<QString>("hp"); QTest::addColumn<QString>("stat");
         const std::tuple<QByteArray, const char*, const char*> rows[] = {
-            {"", "x", "x"}, {"  7  ", "7", "7"}, {"\t7\t", "7", "7"}, {"12abc", "x", "x"}, {"32768", "x", "x"}, {"-32769", "x", "x"},
-            {"2.5", "2", "2"}, {"3.5", "4", "4"}, {"-2.5", "-2", "x"}, {"-3.5", "-4", "x"}, {"2.51", "3", "3"}, {"2.49", "2", "2"},
-            {"+12", "12", "12"}, {"255.5", "256", "x"}, {"32767.5", "x", "x"}, {"-32768.5", "-32768", "x"}, {"-0.4", "0", "0"}, {".5", "0", "0"},
+            {"", "x", "x"}, {"  7  ", "7", "7"}, {"\t7\t", "7", "7"}, {"12abc", "x", "x"}, {"32768", "x", "x"},
+            {"-32769", "x", "x"},
+            {"2.5", "2", "2"}, {"3.5", "4", "4"}, {"-2.5", "-2", "x"}, {"-3.5", "-4", "x"}, {"2.51", "3", "3"},
+            {"2.49", "2", "2"},
+            {"+12", "12", "12"}, {"255.5", "256", "x"}, {"32767.5", "x", "x"}, {"-32768.5", "-32768", "x"},
+            {"-0.4", "0", "0"}, {".5", "0", "0"},
             {"7.", "7", "7"}, {"2.5000000000000000001", "3", "3"}, {"255.49999999999999999", "255", "255"},
-            {QByteArray(400, '0') + "42", "42", "42"}, {"1" + QByteArray(400, '0'), "x", "x"}, {"7." + QByteArray(5000, '4'), "7", "7"},
-            {"1e2", "x", "x"}, {"0x10", "x", "x"}, {"1,000", "x", "x"}, {"2,5", "x", "x"}, {"1 000", "x", "x"}, {"- 5", "x", "x"},
-            {"--5", "x", "x"}, {"-", "x", "x"}, {".", "x", "x"}, {"1.2.3", "x", "x"}, {"5-", "x", "x"}, {"inf", "x", "x"}, {"nan", "x", "x"},
-            {QByteArray("7\0" "1", 3), "x", "x"}, {"\xEF\xBC\x97", "x", "x"}, {"\xC2\xA0" "7", "x", "x"}, {"18446744073709551617", "x", "x"},
+            {QByteArray(400, '0') + "42", "42", "42"}, {"1" + QByteArray(400, '0'), "x", "x"},
+            {"7." + QByteArray(5000, '4'), "7", "7"},
+            {"1e2", "x", "x"}, {"0x10", "x", "x"}, {"1,000", "x", "x"}, {"2,5", "x", "x"}, {"1 000", "x", "x"},
+            {"- 5", "x", "x"},
+            {"--5", "x", "x"}, {"-", "x", "x"}, {".", "x", "x"}, {"1.2.3", "x", "x"}, {"5-", "x", "x"},
+            {"inf", "x", "x"}, {"nan", "x", "x"},
+            {QByteArray("7\0" "1", 3), "x", "x"}, {"\xEF\xBC\x97", "x", "x"}, {"\xC2\xA0" "7", "x", "x"},
+            {"18446744073709551617", "x", "x"},
             {"4294967297", "x", "x"}, {"65537", "x", "x"}};
         int i = 0;
-        for (const auto& [text, hp, stat] : rows) QTest::addRow("%d %s", ++i, text.left(24).constData()) << text << QString(hp) << QString(stat);
+        for (const auto& [text, hp, stat] : rows)
+            QTest::addRow("%d %s", ++i, text.left(24).constData()) << text << QString(hp) << QString(stat);
     }
 
     void parse() {
@@ -252,36 +298,56 @@ private slots:
     // short image (nothing written), when the system refuses a write or the
     // flush, and when the progress callback closes or reopens the file.
     void writes_data() {
-        // The write that fails; the errno of the flush; the callback that closes (negative) or reopens the file; the text after the error.
+        // The write that fails; the errno of the flush; the callback that closes (negative) or reopens the file;
+        // the text after the error.
         QTest::addColumn<int>("operation"); QTest::addColumn<quint64>("length"); QTest::addColumn<int>("failingWrite");
         QTest::addColumn<int>("flushError"); QTest::addColumn<int>("stopAt"); QTest::addColumn<QString>("told");
         for (int op = 0; op < 7; ++op)
-            for (quint64 length : {quint64{TablesEnd + 8}, quint64{Operations[op].end}, quint64{Operations[op].end - 1}})
-                QTest::addRow("%s, image of %llu bytes", Operations[op].name, length) << op << length << -1 << 0 << 0 << QString();
-        const auto row = [](const char* name, int op, int write, int flush, int stopAt, const char* told) { QTest::newRow(name) << op << quint64{TablesEnd + 8} << write << flush << stopAt << QString(told); };
+            for (quint64 length : {quint64{TablesEnd + 8}, quint64{Operations[op].end},
+                                   quint64{Operations[op].end - 1}})
+                QTest::addRow("%s, image of %llu bytes", Operations[op].name, length)
+                        << op << length << -1 << 0 << 0 << QString();
+        const auto row = [](const char* name, int op, int write, int flush, int stopAt, const char* told) {
+            QTest::newRow(name) << op << quint64{TablesEnd + 8} << write << flush << stopAt << QString(told); };
         row("record, its first field fails", 2, 0, 0, 0, "");
         row("record, its CON fails", 2, 4, 0, 0, "");
-        for (int error : {EINVAL, EROFS, EIO}) QTest::addRow("record, flush errno %d", error) << 1 << quint64{TablesEnd + 8} << -1 << error << 0 << QString();
-        row("MaxHero, first write fails", 3, 0, 0, 0, "0 of 99 records were written before the error; Hero level 1 may be incomplete.");
-        row("MaxSprite, level 42 fails", 5, 41 * 7, 0, 0, "41 of 99 records were written before the error; Sprite level 42 may be incomplete.");
-        row("MaxGirl, WIS of level 99 fails", 4, 98 * 7 + 6, 0, 0, "98 of 99 records were written before the error; Girl level 99 may be incomplete.");
-        row("MaxAll, first write fails", 6, 0, 0, 0, "0 of 297 records were written before the error; Hero level 1 may be incomplete.");
-        row("MaxAll, Girl level 2 fails", 6, 100 * 7 + 2, 0, 0, "100 of 297 records were written before the error; Girl level 2 may be incomplete. The Hero's MP byte holds 99 in each Hero record written.");
-        row("MaxAll, second pass fails", 6, 297 * 7 + 10, 0, 0, "All 297 records were written before the error; the Hero's MP byte of level 11 and of the levels after it may still be 99.");
-        row("MaxHero, flush fails", 3, -1, EIO, 0, "All records were written before the error, but they may not all have reached the disk.");
-        row("MaxAll, flush fails", 6, -1, EROFS, 0, "All records were written before the error, but they may not all have reached the disk.");
-        const std::pair<int, int> stops[] = {{4, -1}, {3, 40}, {5, -99}, {6, -150}, {6, 150}, {6, 300}};  // both passes of MaxAll
-        for (auto [op, stopAt] : stops) QTest::addRow("%s, callback %d", Operations[op].name, stopAt) << op << quint64{TablesEnd + 8} << -1 << 0 << stopAt << QString();
+        for (int error : {EINVAL, EROFS, EIO}) QTest::addRow("record, flush errno %d", error)
+                << 1 << quint64{TablesEnd + 8} << -1 << error << 0 << QString();
+        row("MaxHero, first write fails", 3, 0, 0, 0,
+            "0 of 99 records were written before the error; Hero level 1 may be incomplete.");
+        row("MaxSprite, level 42 fails", 5, 41 * 7, 0, 0,
+            "41 of 99 records were written before the error; Sprite level 42 may be incomplete.");
+        row("MaxGirl, WIS of level 99 fails", 4, 98 * 7 + 6, 0, 0,
+            "98 of 99 records were written before the error; Girl level 99 may be incomplete.");
+        row("MaxAll, first write fails", 6, 0, 0, 0,
+            "0 of 297 records were written before the error; Hero level 1 may be incomplete.");
+        row("MaxAll, Girl level 2 fails", 6, 100 * 7 + 2, 0, 0,
+            "100 of 297 records were written before the error; Girl level 2 may be incomplete. "
+            "The Hero's MP byte holds 99 in each Hero record written.");
+        row("MaxAll, second pass fails", 6, 297 * 7 + 10, 0, 0,
+            "All 297 records were written before the error; "
+            "the Hero's MP byte of level 11 and of the levels after it may still be 99.");
+        row("MaxHero, flush fails", 3, -1, EIO, 0,
+            "All records were written before the error, but they may not all have reached the disk.");
+        row("MaxAll, flush fails", 6, -1, EROFS, 0,
+            "All records were written before the error, but they may not all have reached the disk.");
+        // both passes of MaxAll
+        const std::pair<int, int> stops[] = {{4, -1}, {3, 40}, {5, -99}, {6, -150}, {6, 150}, {6, 300}};
+        for (auto [op, stopAt] : stops) QTest::addRow("%s, callback %d", Operations[op].name, stopAt)
+                << op << quint64{TablesEnd + 8} << -1 << 0 << stopAt << QString();
     }
 
     void writes() {
-        QFETCH(int, operation); QFETCH(quint64, length); QFETCH(int, failingWrite); QFETCH(int, flushError); QFETCH(int, stopAt); QFETCH(QString, told);
+        QFETCH(int, operation); QFETCH(quint64, length); QFETCH(int, failingWrite); QFETCH(int, flushError);
+        QFETCH(int, stopAt); QFETCH(QString, told);
         const Operation& op = Operations[operation];
         const std::string path = Sample("written.sfc", length);
         QByteArrayList calls = length >= op.end ? CallsOf(op) : QByteArrayList();
         for (int i = 0, w = 0, p = 0; i < calls.size(); ++i)  // nothing after the failing write or the stop
-            if ((calls[i][0] == 'w' && w++ == failingWrite) || (calls[i][0] == 'p' && ++p == std::abs(stopAt))) calls.erase(calls.begin() + i + 1, calls.end());
-        const int written = int(std::count_if(calls.begin(), calls.end(), [](const QByteArray& c) { return c[0] == 'w'; })) - (failingWrite >= 0);
+            if ((calls[i][0] == 'w' && w++ == failingWrite) || (calls[i][0] == 'p' && ++p == std::abs(stopAt)))
+                calls.erase(calls.begin() + i + 1, calls.end());
+        const int written = int(std::count_if(calls.begin(), calls.end(),
+                [](const QByteArray& c) { return c[0] == 'w'; })) - (failingWrite >= 0);
         RomFile file;
         QVERIFY(file.Open(path).ok());
         for (int run = 0; run < (told.isEmpty() && failingWrite < 0 && !flushError && !stopAt ? 2 : 1); ++run) {
@@ -293,10 +359,14 @@ private slots:
                 file.Close();
                 if (stopAt > 0) QVERIFY(file.Open(path).ok());
             };
-            const Result<MaxOutcome> outcome = op.run ? op.run(file, progress) : Result<MaxOutcome>(WriteLevelRecord(file, op.character, 41, MaxedRecord, &fields));
+            const Result<MaxOutcome> outcome = op.run ? op.run(file, progress)
+                    : Result<MaxOutcome>(WriteLevelRecord(file, op.character, 41, MaxedRecord, &fields));
             recorder.on = false;
-            const std::string error = failingWrite >= 0 ? "Cannot write \"" + path + "\": " + strerror(ENOSPC) + "." : flushError ? "Cannot flush \"" + path + "\" to disk: " + strerror(flushError) + "." : "";
-            if (length < op.end) QVERIFY2(outcome.message().find(" is only " + std::to_string(length) + " bytes long.") != std::string::npos, outcome.message().c_str());
+            const std::string error = failingWrite >= 0 ? "Cannot write \"" + path + "\": " + strerror(ENOSPC) + "."
+                    : flushError ? "Cannot flush \"" + path + "\" to disk: " + strerror(flushError) + "." : "";
+            if (length < op.end)
+                QVERIFY2(outcome.message().find(" is only " + std::to_string(length) + " bytes long.") !=
+                         std::string::npos, outcome.message().c_str());
             else QCOMPARE(Text(outcome.message()), told.isEmpty() ? Text(error) : Text(error) + " " + told);
             QCOMPARE(outcome.ok() && op.run && outcome.value() == MaxOutcome::Interrupted, stopAt != 0);
             if (!op.run) QCOMPARE(int(fields), written);
@@ -310,18 +380,22 @@ private slots:
     // program that writes it.
     void sampleImage() {
         const Bytes& image = SampleImage();
-        QVERIFY(image.size() == 2097152 && image == MakeSampleImage() && image[0xFFD5] == 0x31 && image[0xFFD7] == 0x0B);
+        QVERIFY(image.size() == 2097152 && image == MakeSampleImage() && image[0xFFD5] == 0x31 &&
+                image[0xFFD7] == 0x0B);
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(&image[0xFFC0]), 21), QByteArray("THORNWAKE            "));
         std::uint32_t sum = 0xFF + 0xFF, heroMpBytesSet = 0;  // the complement counted as FF FF, the checksum as 00 00
         for (std::size_t i = 0; i < image.size(); ++i) sum += i < 0xFFDC || i > 0xFFDF ? image[i] : 0;
-        QVERIFY(unsigned(image[0xFFDE] | image[0xFFDF] << 8) == (sum & 0xFFFF) && unsigned(image[0xFFDC] | image[0xFFDD] << 8) == (~sum & 0xFFFF));
+        QVERIFY(unsigned(image[0xFFDE] | image[0xFFDF] << 8) == (sum & 0xFFFF) &&
+                unsigned(image[0xFFDC] | image[0xFFDD] << 8) == (~sum & 0xFFFF));
         for (std::uint64_t at = HeroBase + 2; at < GirlBase; at += 8) heroMpBytesSet += image[at] != 0;
         QVERIFY(heroMpBytesSet > 0 && heroMpBytesSet < 99);
         const QString made = QString::fromStdString(Path("made.sfc"));
         QProcess maker;  // exit status 0 and no message only for one writable output
-        for (const QStringList& arguments : {QStringList{made}, QStringList{}, QStringList{Path("none/made.sfc").c_str()}, QStringList{"a", "b"}}) {
+        for (const QStringList& arguments : {QStringList{made}, QStringList{},
+                                             QStringList{Path("none/made.sfc").c_str()}, QStringList{"a", "b"}}) {
             maker.start(THORNWAKE_SAMPLE_IMAGE_PROGRAM, arguments);
-            QVERIFY(maker.waitForFinished(30000) && maker.exitCode() == (arguments == QStringList{made} ? 0 : 1) && maker.readAllStandardError().isEmpty() == (arguments == QStringList{made}));
+            QVERIFY(maker.waitForFinished(30000) && maker.exitCode() == (arguments == QStringList{made} ? 0 : 1) &&
+                    maker.readAllStandardError().isEmpty() == (arguments == QStringList{made}));
         }
         QVERIFY(ReadWholeFile(made.toStdString()) == image);
     }

@@ -28,7 +28,8 @@ public:
                                             const QString& text, QMessageBox::StandardButtons buttons,
                                             QMessageBox::StandardButton defaultButton) override {
         messages.append(QStringLiteral("icon %1 | ").arg(icon) + title + " | " + text +
-                        QStringLiteral(" | buttons %1 | default %2").arg(buttons.toInt(), 0, 16).arg(defaultButton, 0, 16));
+                        QStringLiteral(" | buttons %1 | default %2").arg(buttons.toInt(), 0, 16)
+                            .arg(defaultButton, 0, 16));
         return messageAnswers.isEmpty() ? defaultButton : messageAnswers.takeFirst();
     }
     void runModal(QDialog& dialog) override { onModal(dialog); }

@@ -28,8 +28,11 @@ namespace thornwake::test {
 using Bytes = std::vector<std::uint8_t>;
 constexpr int HeroBase = 0x104210, SpriteBase = 0x104840;  // as the game stores them
 
-Bytes ReadFile(const QString& path) { std::ifstream in(path.toStdString(), std::ios::binary); return Bytes(std::istreambuf_iterator<char>(in), {}); }
-void WriteFile(const QString& path, const Bytes& bytes) { std::ofstream(path.toStdString(), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size())); }
+Bytes ReadFile(const QString& path) { std::ifstream in(path.toStdString(), std::ios::binary);
+                                      return Bytes(std::istreambuf_iterator<char>(in), {}); }
+void WriteFile(const QString& path, const Bytes& bytes) {
+    std::ofstream(path.toStdString(), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                              std::streamsize(bytes.size())); }
 
 class LevelTableTest : public QObject {
     Q_OBJECT
@@ -46,7 +49,8 @@ private slots:
         QTest::addRow("ease in") << Curve::EaseIn << QList{0, 100, 5} << QList{0, 6, 25, 56, 100};
         QTest::addRow("ease out") << Curve::EaseOut << QList{0, 100, 5} << QList{0, 44, 75, 94, 100};
         QTest::addRow("s-curve") << Curve::SCurve << QList{0, 100, 5} << QList{0, 16, 50, 84, 100};
-        QTest::addRow("s-curve, the whole HP range") << Curve::SCurve << QList{-32768, 32767, 3} << QList{-32768, 0, 32767};
+        QTest::addRow("s-curve, the whole HP range") << Curve::SCurve << QList{-32768, 32767, 3}
+                << QList{-32768, 0, 32767};
         QTest::addRow("one level") << Curve::EaseOut << QList{7, 9, 1} << QList{7};
     }
     void curve() {
@@ -63,12 +67,18 @@ private slots:
         QTest::addColumn<StatField>("field");
         QTest::addColumn<QString>("cells");  // "levelIndex:stem=value ..." or the refusal
         QTest::addRow("one cell") << "42" << CharacterId::Sprite << 11 << StatField::STR << "11:STR=42";
-        QTest::addRow("CRLF rows") << "1\t2\r\n-3\t4\r\n" << CharacterId::Girl << 0 << StatField::HP << "0:HP=1 0:MP=2 1:HP=-3 1:MP=4";
-        QTest::addRow("Hero's empty MP skipped") << "10\t\t5" << CharacterId::Hero << 98 << StatField::HP << "98:HP=10 98:STR=5";
-        QTest::addRow("Hero's MP refused") << "10\t3" << CharacterId::Hero << 0 << StatField::HP << "Level 1 MP: the Hero has no MP.";
-        QTest::addRow("past level 99") << "1\n2" << CharacterId::Girl << 98 << StatField::HP << "The pasted rows reach past level 99.";
-        QTest::addRow("past Wisdom") << "1\t2" << CharacterId::Girl << 0 << StatField::WIS << "The pasted columns reach past Wisdom.";
-        QTest::addRow("first bad cell") << "1\t2\n3\tx\n256" << CharacterId::Sprite << 4 << StatField::CON << "Level 6 Intelligence must be a whole number from 0 to 255.";
+        QTest::addRow("CRLF rows") << "1\t2\r\n-3\t4\r\n" << CharacterId::Girl << 0 << StatField::HP
+                << "0:HP=1 0:MP=2 1:HP=-3 1:MP=4";
+        QTest::addRow("Hero's empty MP skipped") << "10\t\t5" << CharacterId::Hero << 98 << StatField::HP
+                << "98:HP=10 98:STR=5";
+        QTest::addRow("Hero's MP refused") << "10\t3" << CharacterId::Hero << 0 << StatField::HP
+                << "Level 1 MP: the Hero has no MP.";
+        QTest::addRow("past level 99") << "1\n2" << CharacterId::Girl << 98 << StatField::HP
+                << "The pasted rows reach past level 99.";
+        QTest::addRow("past Wisdom") << "1\t2" << CharacterId::Girl << 0 << StatField::WIS
+                << "The pasted columns reach past Wisdom.";
+        QTest::addRow("first bad cell") << "1\t2\n3\tx\n256" << CharacterId::Sprite << 4 << StatField::CON
+                << "Level 6 Intelligence must be a whole number from 0 to 255.";
     }
     void block() {
         QFETCH(QString, text);
@@ -77,7 +87,8 @@ private slots:
         QFETCH(StatField, field);
         const auto made = CellsOfBlock(ParseTabSeparated(text.toStdString()), character, level, field);
         QStringList shown;
-        for (const CellEdit& cell : made ? made.value() : std::vector<CellEdit>()) shown << QStringLiteral("%1:%2=%3").arg(cell.levelIndex).arg(InfoOf(cell.field).stem).arg(cell.value);
+        for (const CellEdit& cell : made ? made.value() : std::vector<CellEdit>())
+            shown << QStringLiteral("%1:%2=%3").arg(cell.levelIndex).arg(InfoOf(cell.field).stem).arg(cell.value);
         QTEST(made ? shown.join(' ') : QString::fromStdString(made.message()), "cells");
     }
 
@@ -86,8 +97,11 @@ private slots:
         QTest::addColumn<CharacterId>("character");
         QTest::addColumn<QList<int>>("cells");  // level, field, value, ...
         QTest::addColumn<QList<int>>("bytes");  // offset, byte, ...: the file after
-        QTest::addRow("a Hero record, its MP byte 0") << CharacterId::Hero << QList{3, 2, 7} << QList{HeroBase + 26, 0, HeroBase + 27, 7};
-        QTest::addRow("two fields of a record, one that keeps its value") << CharacterId::Sprite << QList{5, 0, -2, 5, 6, 9, 6, 0, -1} << QList{SpriteBase + 40, 0xFE, SpriteBase + 41, 0xFF, SpriteBase + 47, 9};
+        QTest::addRow("a Hero record, its MP byte 0") << CharacterId::Hero << QList{3, 2, 7}
+                << QList{HeroBase + 26, 0, HeroBase + 27, 7};
+        QTest::addRow("two fields of a record, one that keeps its value") << CharacterId::Sprite
+                << QList{5, 0, -2, 5, 6, 9, 6, 0, -1}
+                << QList{SpriteBase + 40, 0xFE, SpriteBase + 41, 0xFF, SpriteBase + 47, 9};
     }
     void change() {
         QFETCH(CharacterId, character);
@@ -115,7 +129,8 @@ private slots:
         Main main(desktop);
         main.writerLockPatience = {};
         QAction* item = main.findChild<QAction*>("mnuLevelTable");
-        QCOMPARE(item->text() + " " + item->shortcut().toString() + " " + QString::number(item->isEnabled()), "Level &Table... Ctrl+T 0");
+        QCOMPARE(item->text() + " " + item->shortcut().toString() + " " + QString::number(item->isEnabled()),
+                "Level &Table... Ctrl+T 0");
         desktop.fileAnswers << path;
         main.findChild<QAction*>("mnuOpen")->trigger();
         QVERIFY(item->isEnabled());
@@ -128,14 +143,16 @@ private slots:
             if (window.objectName() == "FillDLG") {
                 window.findChild<QLineEdit*>("FirstTXT")->setText("1");
                 window.findChild<QLineEdit*>("LastTXT")->setText("99");
-                QCOMPARE(static_cast<QXYSeries*>(window.parent()->findChild<QChartView*>("CurveCHART")->chart()->series()[1])->count(), 99);
+                QCOMPARE(static_cast<QXYSeries*>(
+                             window.parent()->findChild<QChartView*>("CurveCHART")->chart()->series()[1])->count(), 99);
                 return window.accept();
             }
             window.show();
             QVERIFY(QTest::qWaitForWindowActive(&window));
             auto* grid = window.findChild<QTableView*>("LevelGRID");
             auto* status = window.findChild<QLabel*>("StatusLBL");
-            QCOMPARE(window.objectName() + " " + window.findChild<QComboBox*>("CharacterCMB")->currentText(), QString("LevelTable Sprite"));
+            QCOMPARE(window.objectName() + " " + window.findChild<QComboBox*>("CharacterCMB")->currentText(),
+                    QString("LevelTable Sprite"));
             QCOMPARE(QApplication::focusWidget(), grid);
             QCOMPARE(grid->currentIndex().data(Qt::AccessibleTextRole).toString(), QString("Sprite level 1 HP"));
             auto type = [&](int row, int column, const QString& text) {
@@ -160,8 +177,10 @@ private slots:
 
             QGuiApplication::clipboard()->setText("5\t6\n7\tx\n");
             keys("Ctrl+V");
-            QVERIFY(status->text() == "Nothing was pasted: Level 13 Agility must be a whole number from 0 to 255." && stored());
-            grid->selectionModel()->select(QItemSelection(grid->model()->index(0, 6), grid->model()->index(1, 6)), QItemSelectionModel::ClearAndSelect);
+            QVERIFY(status->text() == "Nothing was pasted: Level 13 Agility must be a whole number from 0 to 255."
+                    && stored());
+            grid->selectionModel()->select(QItemSelection(grid->model()->index(0, 6), grid->model()->index(1, 6)),
+                    QItemSelectionModel::ClearAndSelect);
             keys("Ctrl+C");
             grid->setCurrentIndex(grid->model()->index(97, 5));
             keys("Ctrl+V");
@@ -171,7 +190,8 @@ private slots:
             grid->selectionModel()->setCurrentIndex(grid->model()->index(40, 0), QItemSelectionModel::ClearAndSelect);
             keys("Ctrl+F");  // one cell: its whole column
             QCOMPARE(status->text(), QString("Filled the Sprite's HP of levels 1 to 99 from 1 to 99, Linear."));
-            for (int level = 0; level < 99; ++level) expected[SpriteBase + 8 * level] = level + 1, expected[SpriteBase + 8 * level + 1] = 0;
+            for (int level = 0; level < 99; ++level)
+                expected[SpriteBase + 8 * level] = level + 1, expected[SpriteBase + 8 * level + 1] = 0;
             QVERIFY(stored());
             const int writer = ::open(path.toStdString().c_str(), O_RDONLY);  // another program writing the image
             QVERIFY(::flock(writer, LOCK_EX) == 0);
