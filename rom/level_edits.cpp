@@ -6,12 +6,6 @@
 
 namespace thornwake {
 
-std::string WholeNumberRule(StatField field) {
-    const StatFieldInfo& info = InfoOf(field);
-    return std::string(info.name) + " must be a whole number from " + std::to_string(info.minimum) +
-           " to " + std::to_string(info.maximum) + ".";
-}
-
 namespace {
 
 // p / q rounded to the nearest whole number, a half to the even one; q > 0.

@@ -21,9 +21,6 @@ struct CellEdit {
     int value;
 };
 
-// "Strength must be a whole number from 0 to 255."
-std::string WholeNumberRule(StatField field);
-
 enum class Curve { Linear, EaseIn, EaseOut, SCurve };
 struct CurveInfo {
     Curve curve;

@@ -171,6 +171,12 @@ std::optional<int> ParseField(StatField field, std::string_view text) {
     return static_cast<int>(*value);
 }
 
+std::string WholeNumberRule(StatField field) {
+    const StatFieldInfo& info = InfoOf(field);
+    return std::string(info.name) + " must be a whole number from " + std::to_string(info.minimum) +
+           " to " + std::to_string(info.maximum) + ".";
+}
+
 std::optional<std::int16_t> ParseHP(std::string_view text) {
     const auto value = ParseField(StatField::HP, text);
     if (!value) return std::nullopt;

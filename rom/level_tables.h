@@ -117,5 +117,8 @@ std::optional<std::int16_t> ParseHP(std::string_view text);
 std::optional<std::uint8_t> ParseStat(std::string_view text);
 // The same rule for any field, in that field's range.
 std::optional<int> ParseField(StatField field, std::string_view text);
+// What a text must be for ParseField to take it:
+// "Strength must be a whole number from 0 to 255."
+std::string WholeNumberRule(StatField field);
 
 }  // namespace thornwake

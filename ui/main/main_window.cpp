@@ -400,12 +400,7 @@ void Main::SaveLV(CharacterId character) {
 
     LevelRecord record;
     if (const auto error = shown.readRecord(record)) {
-        const StatFieldInfo& info = InfoOf(error->field);
-        warn(QStringLiteral("Cannot Save Level"),
-             QStringLiteral("%1 must be a whole number from %2 to %3.")
-                 .arg(QString::fromLatin1(info.name))
-                 .arg(info.minimum)
-                 .arg(info.maximum));
+        warn(QStringLiteral("Cannot Save Level"), QString::fromStdString(WholeNumberRule(error->field)));
         if (QLineEdit* field = shown.field(error->field)) {
             field->setFocus();
             field->selectAll();
