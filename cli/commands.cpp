@@ -199,12 +199,8 @@ int Export(const Streams& io, const std::string& path, ExportFormat format, char
 
 int Import(const Streams& io, const std::string& path, const std::string& inputFile, bool dryRun) {
     Image image;
-    if (Status opened = image.Open(path, dryRun ? OpenMode::ReadOnly : OpenMode::ReadWrite); !opened) {
+    if (Status opened = image.Open(path, dryRun ? OpenMode::ReadOnly : OpenMode::ReadWrite, io.patience); !opened) {
         return Report(io, opened);
-    }
-    WriterLock lock(image.File());
-    if (Status locked = dryRun ? Status::Ok() : lock.Acquire(io.patience); !locked) {
-        return Report(io, locked);
     }
     const Result<std::string> text = ReadInputFile(inputFile);
     if (!text) {
@@ -289,15 +285,11 @@ int Import(const Streams& io, const std::string& path, const std::string& inputF
 
 int Max(const Streams& io, const std::string& path, std::optional<CharacterId> character) {
     Image image;
-    if (Status opened = image.Open(path, OpenMode::ReadWrite); !opened) {
+    if (Status opened = image.Open(path, OpenMode::ReadWrite, io.patience); !opened) {
         return Report(io, opened);
     }
     if (Status inside = image.CheckInside(character ? RecordsOf(*character) : AllRecords()); !inside) {
         return Report(io, inside);
-    }
-    WriterLock lock(image.File());
-    if (Status locked = lock.Acquire(io.patience); !locked) {
-        return Report(io, locked);
     }
     std::vector<std::string> done;
     for (const MaxStep& step : MaxSteps) {
@@ -366,12 +358,9 @@ int Diff(const Streams& io, const std::string& pathA, const std::string& pathB, 
 
 int Check(const Streams& io, const std::string& path, bool fixChecksum) {
     Image image;
-    if (Status opened = image.Open(path, fixChecksum ? OpenMode::ReadWrite : OpenMode::ReadOnly); !opened) {
+    if (Status opened = image.Open(path, fixChecksum ? OpenMode::ReadWrite : OpenMode::ReadOnly, io.patience);
+        !opened) {
         return Report(io, opened);
-    }
-    WriterLock lock(image.File());
-    if (Status locked = fixChecksum ? lock.Acquire(io.patience) : Status::Ok(); !locked) {
-        return Report(io, locked);
     }
     io.out << "Size: " << image.Size() << " bytes, accepted by the size check\n";
     if (image.Size() < ChecksumOffset + 2) {

@@ -40,7 +40,7 @@ Status Image::Fail(const std::string& message) const {
     return Status::Fail(path_ + ": " + message);
 }
 
-Status Image::Open(const std::string& path, OpenMode mode) {
+Status Image::Open(const std::string& path, OpenMode mode, std::chrono::milliseconds lockPatience) {
     path_ = path;
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
@@ -67,7 +67,7 @@ Status Image::Open(const std::string& path, OpenMode mode) {
         return size.status();
     }
     size_ = size.value();
-    return Status::Ok();
+    return mode == OpenMode::ReadWrite ? lock_.Acquire(lockPatience) : Status::Ok();
 }
 
 Status Image::CheckInside(const std::vector<RecordId>& records) const {

@@ -4,6 +4,7 @@
 // a record lies inside a short image, and a field-by-field account of changes.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -39,8 +40,11 @@ class Image {
 public:
     // A missing image is an error, as is anything but a regular file (links
     // followed): "PATH is not a regular file.". A refused size fails with the
-    // editor's message.
-    Status Open(const std::string& path, OpenMode mode);
+    // editor's message. Opened for writing, the image is held under the
+    // writer's lock until this object goes, waiting up to `lockPatience` for
+    // another writer; the lock also checks the file is still at its path.
+    Status Open(const std::string& path, OpenMode mode,
+                std::chrono::milliseconds lockPatience = WriterLockPatience);
 
     // Fails naming the record, of those that do not lie wholly inside the
     // image, that comes first in the file.
@@ -59,6 +63,7 @@ public:
 
 private:
     RomFile file_;
+    WriterLock lock_{file_};
     std::string path_;
     std::uint64_t size_ = 0;
 };
