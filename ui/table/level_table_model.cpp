@@ -163,10 +163,7 @@ void LevelTableModel::fill(int firstLevel, int lastLevel, StatField field, int f
 
 void LevelTableModel::commit(const std::vector<CellEdit>& cells, const QString& done) {
     WriterLock lock(rom_);
-    if (Status locked = lock.Acquire(lockPatience); !locked) {
-        emit statusChanged(QStringLiteral("Nothing was written: ") + Text(locked.message()));
-        return;
-    }
+    if (!acquire(lock)) return;
     Result<RecordChange> change = PrepareChange(rom_, character_, cells);
     if (!change) return finish(QStringLiteral("Nothing was written: ") + Text(change.message()));
     if (change.value().empty()) return finish(QStringLiteral("Nothing changed: the cells hold these values already."));
@@ -175,16 +172,19 @@ void LevelTableModel::commit(const std::vector<CellEdit>& cells, const QString& 
     }
 }
 
+bool LevelTableModel::acquire(WriterLock& lock) {
+    const Status locked = lock.Acquire(lockPatience);
+    if (!locked) emit statusChanged(QStringLiteral("Nothing was written: ") + Text(locked.message()));
+    return locked.ok();
+}
+
 void LevelTableModel::undo() { step(history_.canUndo(), &QUndoStack::undo); }
 void LevelTableModel::redo() { step(history_.canRedo(), &QUndoStack::redo); }
 
 void LevelTableModel::step(bool possible, void (QUndoStack::*move)()) {
     if (!possible) return;
     WriterLock lock(rom_);
-    if (Status locked = lock.Acquire(lockPatience); !locked) {
-        emit statusChanged(QStringLiteral("Nothing was written: ") + Text(locked.message()));
-        return;
-    }
+    if (!acquire(lock)) return;
     (history_.*move)();
 }
 

@@ -66,6 +66,8 @@ signals:
 
 private:
     void commit(const std::vector<CellEdit>& cells, const QString& done);
+    // Takes the writer's lock, or says in the status why nothing is written.
+    bool acquire(WriterLock& lock);
     void step(bool possible, void (QUndoStack::*move)());
     // Reads the records again and reports `text`, followed by any read error.
     void finish(const QString& text);
