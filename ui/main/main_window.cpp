@@ -438,15 +438,19 @@ void Main::FlashSaveLabel(QLabel& label) {
 
 // ---- Tabs ------------------------------------------------------------------
 
-void Main::SelectLevelsTAB_Click() {
-    if (ended_) return;
+std::optional<CharacterId> Main::selectedTab() const {
     const QString key = tabs_->tabBar()->tabData(tabs_->currentIndex()).toString();
     for (CharacterId character : AllCharacters) {
-        if (key == TabKey(character)) {
-            showPanel(character);
-            panel(character).saveButton()->setEnabled(false);
-            return;
-        }
+        if (key == TabKey(character)) return character;
+    }
+    return std::nullopt;
+}
+
+void Main::SelectLevelsTAB_Click() {
+    if (ended_) return;
+    if (const auto character = selectedTab()) {
+        showPanel(*character);
+        panel(*character).saveButton()->setEnabled(false);
     }
 }
 
@@ -492,13 +496,9 @@ void Main::RunMaximize(const MaximizeCommand& command) {
 
 void Main::mnuLevelTable_Click() {
     if (ended_ || !rom_.IsOpen()) return;
-    const QString key = tabs_->tabBar()->tabData(tabs_->currentIndex()).toString();
-    CharacterId shown = CharacterId::Hero;
-    for (CharacterId character : AllCharacters) {
-        if (key == TabKey(character)) shown = character;
-    }
     {
-        LevelTableWindow table(rom_, desktop_, shown, this, writerLockPatience);
+        LevelTableWindow table(rom_, desktop_, selectedTab().value_or(CharacterId::Hero), this,
+                               writerLockPatience);
         desktop_.runModal(table);
     }
     // The table may have changed any character's records.

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 #include <chrono>
 
 #include "level_tables.h"
@@ -83,6 +84,8 @@ private:
     CharacterPanel& panel(CharacterId character) const;
     void showPanel(CharacterId character);
     void setRomCommandsEnabled(bool enabled);
+    // The character whose tab is selected, told by the tab's key.
+    std::optional<CharacterId> selectedTab() const;
     // What LoadROM does once the dialog has answered `path` (empty: stay closed).
     void OpenChosenROM(const QString& path);
 
