@@ -85,10 +85,13 @@ void BM_MaxAll(benchmark::State& state) {
     thornwake::RomFile file;
     if (!file.Open(FreshSample("maxall.sfc")).ok()) return state.SkipWithError("cannot open the image");
     int callbacks = 0;
-    const thornwake::ProgressCallback progress = [&] { ++callbacks; };
+    const thornwake::ProgressCallback progress = [&] {
+        ++callbacks;
+        return true;
+    };
     for (auto _ : state) {
         const auto outcome = thornwake::MaxAll(file, progress);
-        if (!outcome.ok()) return state.SkipWithError(outcome.message().c_str());
+        if (!outcome.ok()) return state.SkipWithError(outcome.error.message().c_str());
     }
     benchmark::DoNotOptimize(callbacks);
 }
@@ -100,7 +103,7 @@ const Capture& MaxAllCalls() {
         thornwake::RomFile file;
         if (!file.Open(FreshSample("capture.sfc")).ok()) return capture;
         capturing = &capture;
-        const auto outcome = thornwake::MaxAll(file, [] {});
+        const auto outcome = thornwake::MaxAll(file, [] { return true; });
         capturing = nullptr;
         if (!outcome.ok()) capture = {};
         return capture;

@@ -79,7 +79,7 @@ void BM_Fill99LevelsWritesAlone(benchmark::State& state) {
     const auto change = PrepareChange(image.file, CharacterId::Sprite, cells);
     if (!change) return state.SkipWithError(change.message().c_str());
     for (auto _ : state) {
-        if (!WriteChange(image.file, change.value(), ChangeSide::After).ok()) return state.SkipWithError("write failed");
+        if (!WriteRecords(image.file, change.value()).ok()) return state.SkipWithError("write failed");
     }
 }
 

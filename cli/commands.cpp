@@ -15,6 +15,7 @@
 #include "level_csv.h"
 #include "maximize.h"
 #include "output_file.h"
+#include "record_writes.h"
 #include "snes_header.h"
 
 namespace thornwake::cli {
@@ -107,15 +108,14 @@ void PrintTable(std::ostream& out, CharacterId character, const std::vector<Leve
     }
 }
 
-// `max`: one character after another in file order, each complete and flushed
-// before the next starts. All three give the bytes of MaxAll, but a run cut
-// short never leaves the Hero's MP slots at 99, as MaxAll's first pass would.
-struct MaxStep {
-    CharacterId character;
-    Result<MaxOutcome> (*run)(RomFile&, const ProgressCallback&);
-};
-constexpr MaxStep MaxSteps[] = {
-    {CharacterId::Hero, MaxHero}, {CharacterId::Girl, MaxGirl}, {CharacterId::Sprite, MaxSprite}};
+// A run of record writes that did not end well: the system's message, then
+// what reached the file.
+int ReportWrites(const Streams& io, const Image& image, const std::vector<RecordWrite>& writes,
+                 const WriteReport& report, const std::string& advice = {}) {
+    io.err << report.error.message() << "\n"
+           << image.Path() << ": " << WhatReachedTheFile(image.File(), writes, report) << advice << "\n";
+    return ExitFailure;
+}
 
 std::string Printable(const std::vector<std::uint8_t>& image, std::uint32_t offset, std::uint32_t length) {
     std::string text;
@@ -260,24 +260,19 @@ int Import(const Streams& io, const std::string& path, const std::string& inputF
         return ExitOk;
     }
 
-    // One positioned write of the whole record each, so that an interrupted
-    // import leaves every record old or new, and one flush at the end.
-    for (int i = 0; i < changed; ++i) {
-        const ImportRow& row = *changes[i].row;
-        const Status written = image.File().WriteAt(RecordOffset(row.id.character, row.id.levelIndex),
-                                                    {changes[i].after.begin(), changes[i].after.end()});
-        if (!written) {
-            io.err << inputFile << row.place << ": " << RecordName(row.id) << ": " << written.message() << "\n";
-            return Report(io, image.Fail("the import wrote " + std::to_string(i) + " of " +
-                                         Counted(changed, "changed record") + "; " + RecordName(row.id) +
-                                         " may be incomplete, the records after it are unchanged. Import the "
-                                         "file again once the cause is mended."));
-        }
+    // Each record in one positioned write of its 8 bytes, so that an
+    // interrupted import leaves every record old or new, and one flush.
+    std::vector<RecordWrite> writes;
+    for (const Change& change : changes) {
+        writes.push_back({change.row->id.character, change.row->id.levelIndex, change.before, change.after});
     }
-    if (changed > 0) {
-        if (Status flushed = image.File().Flush(); !flushed) {
-            return Report(io, flushed);
-        }
+    const WriteReport report = WriteRecords(image.File(), writes);
+    if (report.end == WriteEnd::Failed && report.recordsWritten < writes.size()) {
+        io.err << inputFile << changes[report.recordsWritten].row->place << ": "
+               << RecordName(changes[report.recordsWritten].row->id) << ": could not be written\n";
+    }
+    if (changed > 0 && !report.ok()) {
+        return ReportWrites(io, image, writes, report, " Import the file again once the cause is mended.");
     }
     io.out << Counted(changed, "record") << " changed.\n";
     return ExitOk;
@@ -291,21 +286,9 @@ int Max(const Streams& io, const std::string& path, std::optional<CharacterId> c
     if (Status inside = image.CheckInside(character ? RecordsOf(*character) : AllRecords()); !inside) {
         return Report(io, inside);
     }
-    std::vector<std::string> done;
-    for (const MaxStep& step : MaxSteps) {
-        if (character && *character != step.character) {
-            continue;
-        }
-        const Result<MaxOutcome> outcome = step.run(image.File(), [] {});
-        if (!outcome || outcome.value() != MaxOutcome::Completed) {
-            Report(io, outcome ? image.Fail("maximizing was interrupted") : outcome.status());
-            if (!done.empty()) {
-                io.err << done.front() << (done.size() > 1 ? " and " + done.back() : "") << ": all "
-                       << LevelCount * done.size() << " levels were maximized before that.\n";
-            }
-            return ExitFailure;
-        }
-        done.push_back(CharacterName(step.character));
+    const std::vector<RecordWrite> writes = MaximizeWrites(character);
+    if (const WriteReport report = WriteRecords(image.File(), writes); !report.ok()) {
+        return ReportWrites(io, image, writes, report);
     }
     if (character) {
         io.out << CharacterName(*character) << ": all " << LevelCount << " levels maximized.\n";
@@ -405,12 +388,21 @@ int Check(const Streams& io, const std::string& path, bool fixChecksum) {
     StoreChecksum(content);
     const std::vector<std::uint8_t> checksumBytes(content.begin() + ChecksumComplementOffset,
                                                   content.begin() + ChecksumOffset + 2);
-    Status written = image.File().WriteAt(ChecksumComplementOffset, checksumBytes);
-    if (written) {
-        written = image.File().Flush();
+    std::size_t bytesWritten = 0;
+    if (Status written = image.File().WriteAt(ChecksumComplementOffset, checksumBytes, &bytesWritten); !written) {
+        io.err << written.message() << "\n";
+        return Report(io, image.Fail(bytesWritten == 0 ? "nothing was written"
+                                                       : std::to_string(bytesWritten) +
+                                                             " of the 4 checksum bytes were written"));
     }
-    if (!written) {
-        return Report(io, written);
+    if (Status flushed = image.File().Flush(); !flushed) {
+        io.err << flushed.message() << "\n";
+        return Report(io, image.Fail("the checksum is in the file, but the system could not confirm that it "
+                                     "reached the disk"));
+    }
+    if (Status here = image.File().CheckStillAtPath(); !here) {
+        return Report(io, image.Fail("was moved, replaced or deleted while it was written; the checksum went to "
+                                     "a file that is no longer at " + image.Path()));
     }
     io.out << "Checksum fixed: " << Hex(sum, 4) << ", complement " << Hex(sum ^ 0xFFFF, 4) << " written at "
            << Hex(ChecksumComplementOffset, 4) << ".\n";

@@ -58,6 +58,7 @@ public:
     Status Fail(const std::string& message) const;
 
     RomFile& File() { return file_; }
+    const RomFile& File() const { return file_; }
     const std::string& Path() const { return path_; }
     std::uint64_t Size() const { return size_; }
 

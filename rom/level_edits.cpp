@@ -96,12 +96,11 @@ Result<std::vector<CellEdit>> CellsOfBlock(const TextBlock& block, CharacterId c
     return cells;
 }
 
-Result<RecordChange> PrepareChange(const RomFile& file, CharacterId character,
-                                   const std::vector<CellEdit>& cells) {
+Result<std::vector<RecordWrite>> PrepareChange(const RomFile& file, CharacterId character,
+                                               const std::vector<CellEdit>& cells) {
     std::map<int, LevelRecord> records;  // by level index: ascending, each once
     for (const CellEdit& cell : cells) records.emplace(cell.levelIndex, LevelRecord{});
-    RecordChange change;
-    change.character = character;
+    std::vector<RecordWrite> writes;
     for (auto& [level, record] : records) {
         auto read = file.ReadAt(RecordOffset(character, level), LevelRecordSize);
         if (!read) return read.status();
@@ -112,27 +111,15 @@ Result<RecordChange> PrepareChange(const RomFile& file, CharacterId character,
             if (cell.levelIndex == level) SetField(record, cell.field, cell.value);
         }
         const LevelRecordBytes after = EncodeLevelRecord(AsStored(character, record));
-        if (after == before) continue;
-        change.levels.push_back(level);
-        change.before.push_back(before);
-        change.after.push_back(after);
+        if (after != before) writes.push_back({character, level, before, after});
     }
-    return change;
+    return writes;
 }
 
-Status WriteChange(RomFile& file, const RecordChange& change, ChangeSide side,
-                   std::size_t* recordsWritten) {
-    const auto& records = side == ChangeSide::Before ? change.before : change.after;
-    if (recordsWritten) *recordsWritten = 0;
-    for (std::size_t i = 0; i < change.levels.size(); ++i) {
-        if (Status s = WriteLevelRecordFields(file, RecordOffset(change.character, change.levels[i]),
-                                              DecodeLevelRecord(records[i]));
-            !s) {
-            return s;
-        }
-        if (recordsWritten) *recordsWritten = i + 1;
-    }
-    return file.Flush();
+std::vector<RecordWrite> Reversed(const std::vector<RecordWrite>& writes) {
+    std::vector<RecordWrite> back;
+    for (const RecordWrite& write : writes) back.push_back({write.character, write.levelIndex, write.replacement, *write.expected});
+    return back;
 }
 
 }  // namespace thornwake

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "level_tables.h"
+#include "record_writes.h"
 #include "rom_file.h"
 #include "status.h"
 
@@ -54,29 +55,15 @@ std::string FormatTabSeparated(const TextBlock& block);
 Result<std::vector<CellEdit>> CellsOfBlock(const TextBlock& block, CharacterId character,
                                            int levelIndex, StatField field);
 
-// Whole records of one character before and after a change, by ascending
-// level index: exactly the records the change alters.
-struct RecordChange {
-    CharacterId character = CharacterId::Hero;
-    std::vector<int> levels;
-    std::vector<LevelRecordBytes> before, after;
-    bool empty() const { return levels.empty(); }
-};
-
 // Reads the 8 stored bytes of each record `cells` touch and applies the
-// cells; "after" stores the Hero's MP byte as 0, as every record write does.
-// Records that would keep their bytes are left out. A failed read is the
-// error; nothing is written.
-Result<RecordChange> PrepareChange(const RomFile& file, CharacterId character,
-                                   const std::vector<CellEdit>& cells);
+// cells: a write of each record whose bytes change, in ascending level order,
+// expecting the bytes read and replacing them with the new ones (the Hero's MP
+// byte 0, as every record write stores it). A failed read is the error.
+Result<std::vector<RecordWrite>> PrepareChange(const RomFile& file, CharacterId character,
+                                               const std::vector<CellEdit>& cells);
 
-enum class ChangeSide { Before, After };
-
-// Writes one side of `change`, record by record and field by field as
-// WriteLevelRecordFields does, then flushes once. Stops at the first failed
-// write; `recordsWritten`, when given, receives how many records reached the
-// file whole before it (all of them when only the flush failed).
-Status WriteChange(RomFile& file, const RecordChange& change, ChangeSide side,
-                   std::size_t* recordsWritten = nullptr);
+// The writes that take `writes` back: each expects what it wrote and restores
+// what it replaced.
+std::vector<RecordWrite> Reversed(const std::vector<RecordWrite>& writes);
 
 }  // namespace thornwake

@@ -1,5 +1,7 @@
 #include "level_tables.h"
 
+#include "record_writes.h"
+
 #include <algorithm>
 #include <cstddef>
 
@@ -92,27 +94,12 @@ Result<LevelRecord> ReadLevelRecord(const RomFile& file, CharacterId character, 
     return DecodeLevelRecord(bytes);
 }
 
-Status WriteLevelRecordFields(RomFile& file, std::uint64_t offset, const LevelRecord& record,
-                              std::size_t* fieldsWritten) {
-    // One positioned write a field, in record order; a record that reaches
-    // past the end of the file is refused whole, before its first field.
-    static const std::vector<std::size_t> fieldWidths = [] {
-        std::vector<std::size_t> widths;
-        for (const StatFieldInfo& info : StatFields) widths.push_back(info.width);
-        return widths;
-    }();
-    const LevelRecordBytes bytes = EncodeLevelRecord(record);
-    return file.WriteInPieces(offset, {bytes.begin(), bytes.end()}, fieldWidths, fieldsWritten);
-}
-
-Status WriteLevelRecord(RomFile& file, CharacterId character, int levelIndex,
-                        const LevelRecord& record, std::size_t* fieldsWritten) {
-    if (Status s = WriteLevelRecordFields(file, RecordOffset(character, levelIndex),
-                                          AsStored(character, record), fieldsWritten);
-        !s) {
-        return s;
-    }
-    return file.Flush();
+Status WriteLevelRecord(RomFile& file, CharacterId character, int levelIndex, const LevelRecord& record) {
+    const std::vector<RecordWrite> writes{
+        {character, levelIndex, std::nullopt, EncodeLevelRecord(AsStored(character, record))}};
+    const WriteReport report = WriteRecords(file, writes);
+    if (report.ok()) return Status::Ok();
+    return Status::Fail(report.error.message() + " " + WhatReachedTheFile(file, writes, report));
 }
 
 std::string FormatHP(std::int16_t value) { return std::to_string(value); }

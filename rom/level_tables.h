@@ -95,17 +95,10 @@ LevelRecord AsStored(CharacterId character, LevelRecord record);
 // A failed read returns the error, never a record built in part.
 Result<LevelRecord> ReadLevelRecord(const RomFile& file, CharacterId character, int levelIndex);
 
-// Seven positioned writes in record order, the Hero's MP byte always 0, then a
-// flush to the storage device. Stops at the first failed write;
-// `fieldsWritten`, when given, receives how many fields (in StatFields order)
-// reached the file before it.
-Status WriteLevelRecord(RomFile& file, CharacterId character, int levelIndex,
-                        const LevelRecord& record, std::size_t* fieldsWritten = nullptr);
-
-// The same seven writes without the flush, for callers that write many
-// records and flush once at the end.
-Status WriteLevelRecordFields(RomFile& file, std::uint64_t offset, const LevelRecord& record,
-                              std::size_t* fieldsWritten = nullptr);
+// One positioned write of the record's 8 bytes as the game stores them (the
+// Hero's MP byte 0), replacing whatever is there, then a flush: WriteRecords
+// of one record. The error says what reached the file.
+Status WriteLevelRecord(RomFile& file, CharacterId character, int levelIndex, const LevelRecord& record);
 
 std::string FormatHP(std::int16_t value);
 std::string FormatStat(std::uint8_t value);

@@ -5,9 +5,11 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "os_file.h"
 #include "status.h"
 
 namespace thornwake {
@@ -50,72 +52,80 @@ public:
     // Reads no content, changes nothing.
     Result<SizeCheck> LoadROMFileSize(const std::string& path) const;
 
-    // The `count` bytes at offset .. offset + count - 1. A range that reaches
-    // past the end of the file is refused with an error naming the offset and
-    // the file's size; a short read, EINTR and EOF are handled.
+    // The `count` bytes at offset .. offset + count - 1. Refused when the file
+    // no longer has the size it had when it was opened, or when the range
+    // reaches past its end (the error names the offset and the file's size); a
+    // short read and EINTR are handled.
     Result<std::vector<std::uint8_t>> ReadAt(std::uint64_t offset, std::size_t count) const;
 
-    // Stores the bytes at offset .. offset + size - 1 and nothing else. The
-    // bytes have reached the operating system when this returns. A range past
-    // the end of the file is refused: the file never grows. Refused on a file
-    // opened for reading only.
-    Status WriteAt(std::uint64_t offset, const std::vector<std::uint8_t>& bytes);
+    // Stores the bytes at offset .. offset + size - 1 and nothing else, in one
+    // positioned write (the rest again after a short one). First checks that
+    // the file is still the one opened, at its path, with its size
+    // (CheckUnchanged), and that the range lies inside it: the file never
+    // grows. Refused on a file opened for reading only. `bytesWritten`, when
+    // given, receives how many of the bytes reached the file, also on failure.
+    Status WriteAt(std::uint64_t offset, const std::vector<std::uint8_t>& bytes,
+                   std::size_t* bytesWritten = nullptr);
 
-    // Writes `bytes` at `offset` as consecutive positioned writes of the given
-    // widths (adding up to bytes.size()), after one check of the whole span:
-    // a span that reaches past the end is refused before its first write.
-    // `piecesWritten`, when given, receives how many pieces reached the file,
-    // also when a later one failed.
-    Status WriteInPieces(std::uint64_t offset, const std::vector<std::uint8_t>& bytes,
-                         const std::vector<std::size_t>& widths, std::size_t* piecesWritten = nullptr);
-
-    // Flushes what was written to the storage device (fsync). Any failure of
-    // the flush is a failed write.
+    // Flushes what was written to the storage device. Any failure of the
+    // flush is a failed write.
     Status Flush();
 
     // Whether the open handle is still the file at its path: the same device
     // and inode, and not deleted. Otherwise "PATH was moved, replaced or
     // deleted since it was opened. Open it again."
     Status CheckStillAtPath() const;
+    // CheckStillAtPath, and the file still has the size it had when it was
+    // opened: "PATH changed size since it was opened (2097152 bytes then,
+    // 2097664 now). Open it again."
+    Status CheckUnchanged() const;
 
-    // Takes the exclusive advisory lock (flock) on the open file, waiting up
-    // to `patience` for another writer to finish ("PATH is being changed by
-    // another program."), then checks CheckStillAtPath. Released by Unlock or
-    // Close.
-    Status LockForWriting(std::chrono::milliseconds patience = WriterLockPatience);
+    // Takes the writer's lock: the exclusive advisory lock (flock, LockFileEx)
+    // that every writer of an image takes, waiting up to `patience` for
+    // another program to release it ("PATH is being changed by another
+    // program."); `whileWaiting` is called once when the wait begins. Then
+    // checks CheckUnchanged. Counted: a lock taken while this object holds it
+    // already only adds to the count, and each Unlock takes one away, so an
+    // inner action never releases an outer one. Close releases it whole.
+    Status LockForWriting(std::chrono::milliseconds patience = WriterLockPatience,
+                          const std::function<void()>& whileWaiting = {});
     void Unlock();
+    bool HoldsLock() const { return lockCount_ > 0; }
 
     // Closes the file if open; does nothing otherwise. Never fails.
     void Close();
 
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return handle_ != os::NoHandle; }
     bool IsReadOnly() const { return readOnly_; }
     const std::string& Path() const { return path_; }
 
     // Current length of the open file, through its handle.
     Result<std::uint64_t> Size() const;
+    // The length it had when it was opened.
+    std::uint64_t OpenedSize() const { return openedSize_; }
 
     // Counts successful openings. A long operation that lets other commands
     // run in between notes it at the start and stops when it changed or the
     // file was closed, so it never writes into a closed or different file.
     std::uint64_t Generation() const { return generation_; }
 
-    // Whether `count` bytes at `offset` lie inside the open file; the error
-    // names the offset and the file's size. `what` is "read" or "write".
+    // Whether `count` bytes at `offset` lie inside the open file, which still
+    // has the size it was opened with; the error names the offset and the
+    // file's size. `what` is "read" or "write".
     Status CheckRange(const char* what, std::uint64_t offset, std::size_t count) const;
 
 private:
-    Status WriteUnchecked(std::uint64_t offset, const std::uint8_t* bytes, std::size_t count);
-
-    int fd_ = -1;
+    os::Handle handle_ = os::NoHandle;
     bool readOnly_ = false;
     std::string path_;
+    std::uint64_t openedSize_ = 0;
     std::uint64_t generation_ = 0;
+    int lockCount_ = 0;
 };
 
 // The writer's lock for one save, one maximize run or one command: taken by
-// Acquire, released when it goes out of scope, unless the file was closed or
-// reopened meanwhile (closing already released it).
+// Acquire, given back when it goes out of scope, unless the file was closed
+// or reopened meanwhile (closing already released it).
 class WriterLock {
 public:
     explicit WriterLock(RomFile& file) : file_(file) {}
@@ -123,7 +133,8 @@ public:
     WriterLock(const WriterLock&) = delete;
     WriterLock& operator=(const WriterLock&) = delete;
 
-    Status Acquire(std::chrono::milliseconds patience = WriterLockPatience);
+    Status Acquire(std::chrono::milliseconds patience = WriterLockPatience,
+                   const std::function<void()>& whileWaiting = {});
 
 private:
     RomFile& file_;

@@ -33,16 +33,23 @@ namespace {
 
 constexpr std::uint64_t HeroBase = 0x104210, GirlBase = 0x104528, SpriteBase = 0x104840, TablesEnd = 0x104B58;
 
-// A record written (level 42), or a maximize operation; the records it writes.
-struct Operation { const char* name; Result<MaxOutcome> (*run)(RomFile&, const ProgressCallback&);
-                   std::uint64_t begin, end; CharacterId character; };
-const Operation Operations[] = {{"Hero record", nullptr, HeroBase + 328, HeroBase + 336, CharacterId::Hero},
+// A record written (level 42), or a maximize operation; the records it writes, in file order.
+struct Operation {
+    const char* name;
+    WriteReport (*run)(RomFile&, const ProgressCallback&);
+    std::uint64_t begin;
+    std::uint64_t end;
+    CharacterId character;
+};
+const Operation Operations[] = {
+    {"Hero record", nullptr, HeroBase + 328, HeroBase + 336, CharacterId::Hero},
     {"Girl record", nullptr, GirlBase + 328, GirlBase + 336, CharacterId::Girl},
     {"Sprite record", nullptr, SpriteBase + 328, SpriteBase + 336, CharacterId::Sprite},
     {"MaxHero", MaxHero, HeroBase, GirlBase, CharacterId::Hero},
     {"MaxGirl", MaxGirl, GirlBase, SpriteBase, CharacterId::Girl},
     {"MaxSprite", MaxSprite, SpriteBase, TablesEnd, CharacterId::Sprite},
-    {"MaxAll", MaxAll, HeroBase, TablesEnd, CharacterId::Hero}};
+    {"MaxAll", MaxAll, HeroBase, TablesEnd, CharacterId::Hero},
+};
 
 const Bytes& SampleImage() { static const Bytes image = MakeSampleImage(); return image; }
 Bytes ReadWholeFile(const std::string& path) {
@@ -58,51 +65,83 @@ QString Text(const std::string& message) { return QString::fromStdString(message
 // "r", "w" with offset and size; "s" a flush to the device; "p" a progress callback.
 QByteArray Call(char kind, std::uint64_t offset = 0, std::size_t size = 0) {
     return kind + QByteArray(" 0x") + QByteArray::number(qulonglong(offset), 16) + " " +
-           QByteArray::number(qulonglong(size)); }
+           QByteArray::number(qulonglong(size));
+}
 
-// What the interposed calls did, and the pwrite (counted from 0) that fails with ENOSPC and the errno of a
-// failing fsync.
-struct Recorder { bool on = false; QByteArrayList calls; int writes = 0, failingWrite = -1, flushError = 0; } recorder;
+// What the interposed calls did. The pwrite counted `failingWrite` (from 0)
+// writes its first `shortBy` bytes and returns, and the one after it fails
+// with ENOSPC; with no `shortBy` it fails itself. A flush fails with
+// `flushError`.
+struct Recorder {
+    bool on = false;
+    QByteArrayList calls;
+    int writes = 0;
+    int failingWrite = -1;
+    int shortBy = 0;
+    int flushError = 0;
+} recorder;
 
-// The calls of `op` in order: seven writes a record, each followed by the
-// progress callback, then MaxAll's second pass, then one flush.
+// The calls of `op` in order: one 8-byte write a record, each followed by the
+// progress callback, then one flush.
 QByteArrayList CallsOf(const Operation& op) {
     QByteArrayList calls;
     for (std::uint64_t at = op.begin; at < op.end; at += 8) {
-        for (int field = 0; field < 8; field += field ? 1 : 2) calls << Call('w', at + field, field ? 1 : 2);
+        calls << Call('w', at, 8);
         if (op.run) calls << Call('p');
     }
-    for (int i = 0; op.run == MaxAll && i < 99; ++i) calls << Call('w', HeroBase + 8 * i + 2, 1) << Call('p');
-    return calls << Call('s');
+    calls << Call('s');
+    return calls;
 }
 
-// The image after the first `writes` writes of `op`: its records maximized in
-// turn, a field a write, the Hero's MP 0 (99 in MaxAll's first pass); then
-// MaxAll's second pass sets a Hero MP byte to 0 a write.
-Bytes AfterWrites(const Operation& op, int writes, std::size_t length) {
+// The image after the first `bytes` bytes of `op`'s records reached it: each
+// record maximized, the Hero's MP 0.
+Bytes AfterWrites(const Operation& op, std::uint64_t bytes, std::size_t length) {
     Bytes image = SampleImage();
-    for (std::uint64_t at = op.begin; at < op.end && writes > 0; at += 8, writes -= 7)
-        Put(image, at, {0xE7, 0x03, std::uint8_t(at >= GirlBase || op.run == MaxAll ? 99 : 0), 99, 99, 99, 99, 99},
-                std::min(writes, 7) + 1);
-    for (std::uint64_t at = HeroBase + 2; writes-- > 0; at += 8) image[at] = 0;
+    for (std::uint64_t at = op.begin; at < op.end && at < op.begin + bytes; ++at) {
+        const bool heroMP = at < GirlBase && (at - HeroBase) % 8 == 2;
+        image[at] = (at - op.begin) % 8 == 0 ? 0xE7 : (at - op.begin) % 8 == 1 ? 0x03 : heroMP ? 0 : 99;
+    }
     image.resize(length);
     return image;
 }
 
 // Writes the call down while recording; true (errno set) when it is to fail.
-bool Fails(char kind, std::uint64_t offset = 0, std::size_t size = 0) {
+// A short write changes `count`.
+bool Fails(char kind, std::uint64_t offset, std::size_t& count) {
     if (!recorder.on) return false;
-    recorder.calls << Call(kind, offset, size);
-    if (kind == 'w' && recorder.writes++ == recorder.failingWrite) return errno = ENOSPC, true;
-    return kind == 's' && recorder.flushError && (errno = recorder.flushError);
+    recorder.calls << Call(kind, offset, count);
+    if (kind == 'w') {
+        const int index = recorder.writes++;
+        if (index == recorder.failingWrite && recorder.shortBy > 0) {
+            count = std::size_t(recorder.shortBy);
+            return false;
+        }
+        if (index == recorder.failingWrite + (recorder.shortBy > 0 ? 1 : 0) && recorder.failingWrite >= 0) {
+            errno = ENOSPC;
+            return true;
+        }
+    }
+    if (kind == 's' && recorder.flushError) {
+        errno = recorder.flushError;
+        return true;
+    }
+    return false;
 }
 
 extern "C" {
 ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
-    return Fails('r', offset, count) ? -1 : ::syscall(SYS_pread64, fd, buffer, count, offset); }
+    if (Fails('r', std::uint64_t(offset), count)) return -1;
+    return ::syscall(SYS_pread64, fd, buffer, count, offset);
+}
 ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
-    return Fails('w', offset, count) ? -1 : ::syscall(SYS_pwrite64, fd, buffer, count, offset); }
-int fsync(int fd) { return Fails('s') ? -1 : int(::syscall(SYS_fsync, fd)); }
+    if (Fails('w', std::uint64_t(offset), count)) return -1;
+    return ::syscall(SYS_pwrite64, fd, buffer, count, offset);
+}
+int fsync(int fd) {
+    std::size_t none = 0;
+    if (Fails('s', 0, none)) return -1;
+    return int(::syscall(SYS_fsync, fd));
+}
 }
 
 }  // namespace
@@ -172,22 +211,28 @@ private slots:
         // a record write, then a flush
         const QString refused = "Cannot write \"" + path + "\": it was opened for reading only.";
         QCOMPARE(Text(WriteLevelRecord(file, CharacterId::Girl, 3, MaxedRecord).message()) +
-                Text(file.Flush().message()), refused + refused);
+                Text(file.Flush().message()), refused + " Nothing was written." + refused);
         QVERIFY(!MaxAll(file, {}).ok() && ReadWholeFile(name) == SampleImage());
     }
 
-    // Another program cuts the file short, one byte into the Hero's first record:
-    // a range past its end, near 2^64 too, is refused with the file's size.
-    void rangesPastTheEndOfAFileCutShort() {
+    // An image that ends one byte into the Hero's first record: a range past
+    // its end, near 2^64 too, is refused with the file's size. Cut shorter by
+    // another program, it is refused whole: its offsets may mean other bytes now.
+    void rangesPastTheEnd() {
         RomFile file;
-        QVERIFY(file.Open(Sample("cut.sfc")).ok());
-        std::filesystem::resize_file(Path("cut.sfc"), HeroBase + 7);
-        for (std::uint64_t offset : {HeroBase + 6, HeroBase + 7, ~std::uint64_t{0} - 1})
-            for (const std::string& message : {file.ReadAt(offset, 2).message(),
-                                               file.WriteAt(offset, {1, 2}).message()})
-                QVERIFY2(message.find(" is only " + std::to_string(HeroBase + 7) + " bytes long.") != std::string::npos,
-                         message.c_str());
-        QVERIFY(std::filesystem::file_size(Path("cut.sfc")) == HeroBase + 7);
+        QVERIFY(file.Open(Sample("cut.sfc", HeroBase + 7)).ok());
+        for (std::uint64_t offset : {HeroBase + 6, HeroBase + 7, ~std::uint64_t{0} - 1}) {
+            const std::string told = " is only " + std::to_string(HeroBase + 7) + " bytes long.";
+            QVERIFY(file.ReadAt(offset, 2).message().find(told) != std::string::npos);
+            QVERIFY(file.WriteAt(offset, {1, 2}).message().find(told) != std::string::npos);
+        }
+        std::filesystem::resize_file(Path("cut.sfc"), HeroBase);
+        const std::string changed = Path("cut.sfc") + " changed size since it was opened (" +
+                                    std::to_string(HeroBase + 7) + " bytes then, " + std::to_string(HeroBase) +
+                                    " now). Open it again.";
+        QCOMPARE(Text(file.ReadAt(0, 1).message()), Text(changed));
+        QCOMPARE(Text(file.WriteAt(0, {1}).message()), Text(changed));
+        QVERIFY(std::filesystem::file_size(Path("cut.sfc")) == HeroBase);
     }
 
     // The identity check and the writer's lock, against a file changed by
@@ -295,84 +340,184 @@ private slots:
 
     // The calls a record write or a maximize operation makes, the bytes it
     // leaves and what it tells: run to the end (twice: the same again), on a
-    // short image (nothing written), when the system refuses a write or the
-    // flush, and when the progress callback closes or reopens the file.
+    // short image (nothing written), when the system refuses a write, writes
+    // only part of one, or refuses the flush, and when the progress callback
+    // stops the run, closes or reopens the file, or another program moves the
+    // file or changes its size meanwhile.
     void writes_data() {
-        // The write that fails; the errno of the flush; the callback that closes (negative) or reopens the file;
-        // the text after the error.
-        QTest::addColumn<int>("operation"); QTest::addColumn<quint64>("length"); QTest::addColumn<int>("failingWrite");
-        QTest::addColumn<int>("flushError"); QTest::addColumn<int>("stopAt"); QTest::addColumn<QString>("told");
-        for (int op = 0; op < 7; ++op)
-            for (quint64 length : {quint64{TablesEnd + 8}, quint64{Operations[op].end},
-                                   quint64{Operations[op].end - 1}})
-                QTest::addRow("%s, image of %llu bytes", Operations[op].name, length)
-                        << op << length << -1 << 0 << 0 << QString();
-        const auto row = [](const char* name, int op, int write, int flush, int stopAt, const char* told) {
-            QTest::newRow(name) << op << quint64{TablesEnd + 8} << write << flush << stopAt << QString(told); };
-        row("record, its first field fails", 2, 0, 0, 0, "");
-        row("record, its CON fails", 2, 4, 0, 0, "");
-        for (int error : {EINVAL, EROFS, EIO}) QTest::addRow("record, flush errno %d", error)
-                << 1 << quint64{TablesEnd + 8} << -1 << error << 0 << QString();
-        row("MaxHero, first write fails", 3, 0, 0, 0,
-            "0 of 99 records were written before the error; Hero level 1 may be incomplete.");
-        row("MaxSprite, level 42 fails", 5, 41 * 7, 0, 0,
-            "41 of 99 records were written before the error; Sprite level 42 may be incomplete.");
-        row("MaxGirl, WIS of level 99 fails", 4, 98 * 7 + 6, 0, 0,
-            "98 of 99 records were written before the error; Girl level 99 may be incomplete.");
-        row("MaxAll, first write fails", 6, 0, 0, 0,
-            "0 of 297 records were written before the error; Hero level 1 may be incomplete.");
-        row("MaxAll, Girl level 2 fails", 6, 100 * 7 + 2, 0, 0,
-            "100 of 297 records were written before the error; Girl level 2 may be incomplete. "
-            "The Hero's MP byte holds 99 in each Hero record written.");
-        row("MaxAll, second pass fails", 6, 297 * 7 + 10, 0, 0,
-            "All 297 records were written before the error; "
-            "the Hero's MP byte of level 11 and of the levels after it may still be 99.");
-        row("MaxHero, flush fails", 3, -1, EIO, 0,
-            "All records were written before the error, but they may not all have reached the disk.");
-        row("MaxAll, flush fails", 6, -1, EROFS, 0,
-            "All records were written before the error, but they may not all have reached the disk.");
-        // both passes of MaxAll
-        const std::pair<int, int> stops[] = {{4, -1}, {3, 40}, {5, -99}, {6, -150}, {6, 150}, {6, 300}};
-        for (auto [op, stopAt] : stops) QTest::addRow("%s, callback %d", Operations[op].name, stopAt)
-                << op << quint64{TablesEnd + 8} << -1 << 0 << stopAt << QString();
+        QTest::addColumn<int>("operation");
+        QTest::addColumn<quint64>("length");
+        QTest::addColumn<int>("failingWrite");
+        QTest::addColumn<int>("shortBy");
+        QTest::addColumn<int>("flushError");
+        QTest::addColumn<QString>("callback");  // at which record, and what it does
+        QTest::addColumn<int>("written");       // bytes of the operation's records that reach the file
+        QTest::addColumn<QString>("told");      // after the system's message
+        for (int op = 0; op < 7; ++op) {
+            const Operation& o = Operations[op];
+            const int all = int(o.end - o.begin);
+            for (quint64 length : {quint64{TablesEnd + 8}, quint64{o.end}}) {
+                QTest::addRow("%s, image of %llu bytes", o.name, length)
+                    << op << length << -1 << 0 << 0 << QString() << all << QString();
+            }
+            QTest::addRow("%s, image one byte short", o.name)
+                << op << quint64{o.end - 1} << -1 << 0 << 0 << QString() << 0 << QString("Nothing was written.");
+        }
+        const auto row = [](const char* name, int op, int write, int shortBy, int flush, const char* callback,
+                            int written, const char* told) {
+            QTest::newRow(name) << op << quint64{TablesEnd + 8} << write << shortBy << flush << QString(callback)
+                                << written << QString(told);
+        };
+        row("record, its write fails", 2, 0, 0, 0, "", 0, "Nothing was written.");
+        row("Hero record, one byte reaches the file", 0, 0, 1, 0, "", 1,
+            "Level 42 of the Hero is incomplete: its HP only in part; the other fields kept their old values.");
+        row("Girl record, three bytes reach the file", 1, 0, 3, 0, "", 3,
+            "Level 42 of the Girl is incomplete: its HP and MP reached the file; the other fields kept their old "
+            "values.");
+        row("record, flush fails", 1, -1, 0, EIO, "", 8,
+            "The new values are in the file, but the system could not confirm that they reached the disk.");
+        row("MaxHero, first write fails", 3, 0, 0, 0, "", 0, "Nothing was written.");
+        row("MaxSprite, level 42 fails", 5, 41, 0, 0, "", 41 * 8,
+            "Sprite levels 1 to 41 reached the file whole. The other levels were not written.");
+        row("MaxGirl, level 99 ends short", 4, 98, 7, 0, "", 98 * 8 + 7,
+            "Girl levels 1 to 98 reached the file whole. Level 99 of the Girl is incomplete: its HP, MP, Strength, "
+            "Agility, Constitution and Intelligence reached the file; the other fields kept their old values.");
+        row("MaxAll, Girl level 2 fails", 6, 100, 0, 0, "", 100 * 8,
+            "Hero levels 1 to 99 and Girl level 1 reached the file whole. The other levels were not written.");
+        row("MaxAll, flush fails", 6, -1, 0, EROFS, "", 297 * 8,
+            "The new levels are in the file, but the system could not confirm that they reached the disk.");
+        row("MaxGirl, stopped", 4, -1, 0, 0, "40 stop", 40 * 8,
+            "Girl levels 1 to 40 were written before the run was stopped; the other levels were not written.");
+        row("MaxAll, closed", 6, -1, 0, 0, "150 close", 150 * 8,
+            "Hero levels 1 to 99 and Girl levels 1 to 51 were written before the run was stopped; the other levels "
+            "were not written.");
+        row("MaxSprite, reopened", 5, -1, 0, 0, "99 reopen", 99 * 8,
+            "Sprite levels 1 to 99 were written before the run was stopped; the other levels were not written.");
+        row("MaxHero, renamed away", 3, -1, 0, 0, "99 rename", 99 * 8,
+            "The new levels are in a file that is no longer at PATH; the file now there, if any, is unchanged.");
+        row("MaxAll, size changed", 6, -1, 0, 0, "3 grow", 3 * 8,
+            "Hero levels 1 to 3 reached the file whole. The other levels were not written.");
     }
 
     void writes() {
-        QFETCH(int, operation); QFETCH(quint64, length); QFETCH(int, failingWrite); QFETCH(int, flushError);
-        QFETCH(int, stopAt); QFETCH(QString, told);
+        QFETCH(int, operation);
+        QFETCH(quint64, length);
+        QFETCH(int, failingWrite);
+        QFETCH(int, shortBy);
+        QFETCH(int, flushError);
+        QFETCH(QString, callback);
+        QFETCH(int, written);
+        QFETCH(QString, told);
         const Operation& op = Operations[operation];
         const std::string path = Sample("written.sfc", length);
+        const int stopAt = callback.section(' ', 0, 0).toInt();
+        const QString action = callback.section(' ', 1);
+        // Nothing after the failing write, the stop, the close or the reopening; a failing write is
+        // tried once more for its rest after a short one.
         QByteArrayList calls = length >= op.end ? CallsOf(op) : QByteArrayList();
-        for (int i = 0, w = 0, p = 0; i < calls.size(); ++i)  // nothing after the failing write or the stop
-            if ((calls[i][0] == 'w' && w++ == failingWrite) || (calls[i][0] == 'p' && ++p == std::abs(stopAt)))
-                calls.erase(calls.begin() + i + 1, calls.end());
-        const int written = int(std::count_if(calls.begin(), calls.end(),
-                [](const QByteArray& c) { return c[0] == 'w'; })) - (failingWrite >= 0);
+        for (int i = 0, w = 0, p = 0; i < calls.size(); ++i) {
+            const bool failed = calls[i][0] == 'w' && w++ == failingWrite;
+            const bool stopped = calls[i][0] == 'p' && ++p == stopAt && action != "stop" && action != "rename";
+            if (failed && shortBy > 0) {
+                calls[i] = Call('w', op.begin + 8 * failingWrite, 8);
+                calls.insert(i + 1, Call('w', op.begin + 8 * failingWrite + shortBy, 8 - shortBy));
+                ++i;
+            }
+            if (calls[i][0] == 'p' && p == stopAt && action == "stop") {
+                calls.erase(calls.begin() + i + 1, calls.end() - 1);
+            }
+            if (failed || stopped) calls.erase(calls.begin() + i + 1, calls.end());
+        }
         RomFile file;
         QVERIFY(file.Open(path).ok());
-        for (int run = 0; run < (told.isEmpty() && failingWrite < 0 && !flushError && !stopAt ? 2 : 1); ++run) {
-            recorder = {true, {}, 0, failingWrite, flushError};
-            std::size_t fields = 99, callbacks = 0;
+        const bool clean = told.isEmpty();
+        for (int run = 0; run < (clean ? 2 : 1); ++run) {
+            recorder = Recorder{true, {}, 0, failingWrite, shortBy, flushError};
+            int callbacks = 0;
             const auto progress = [&] {
                 recorder.calls << Call('p');
-                if (int(++callbacks) != std::abs(stopAt)) return;
-                file.Close();
-                if (stopAt > 0) QVERIFY(file.Open(path).ok());
+                if (++callbacks != stopAt) return true;
+                if (action == "close" || action == "reopen") file.Close();
+                if (action == "reopen" && !file.Open(path).ok()) qFatal("cannot reopen the image");
+                if (action == "rename") std::filesystem::rename(path, path + ".moved");
+                if (action == "grow") std::ofstream(path, std::ios::binary | std::ios::app).put('\0');
+                return action != "stop";
             };
-            const Result<MaxOutcome> outcome = op.run ? op.run(file, progress)
-                    : Result<MaxOutcome>(WriteLevelRecord(file, op.character, 41, MaxedRecord, &fields));
+            std::string message;
+            if (op.run) {
+                const WriteReport report = op.run(file, progress);
+                const auto writes = MaximizeWrites(op.run == MaxAll ? std::nullopt : std::optional(op.character));
+                message = report.ok() ? "" : report.error.message() + "|" + WhatReachedTheFile(file, writes, report);
+            } else {
+                message = WriteLevelRecord(file, op.character, 41, MaxedRecord).message();
+            }
             recorder.on = false;
-            const std::string error = failingWrite >= 0 ? "Cannot write \"" + path + "\": " + strerror(ENOSPC) + "."
-                    : flushError ? "Cannot flush \"" + path + "\" to disk: " + strerror(flushError) + "." : "";
-            if (length < op.end)
-                QVERIFY2(outcome.message().find(" is only " + std::to_string(length) + " bytes long.") !=
-                         std::string::npos, outcome.message().c_str());
-            else QCOMPARE(Text(outcome.message()), told.isEmpty() ? Text(error) : Text(error) + " " + told);
-            QCOMPARE(outcome.ok() && op.run && outcome.value() == MaxOutcome::Interrupted, stopAt != 0);
-            if (!op.run) QCOMPARE(int(fields), written);
+            const std::string error = action == "grow" ? path + " changed size since it was opened (" +
+                                                             std::to_string(length) + " bytes then, " +
+                                                             std::to_string(length + 1) + " now). Open it again."
+                                    : action == "rename" ? path + " was moved, replaced or deleted while it was written."
+                                    : failingWrite >= 0 ? "Cannot write \"" + path + "\": " + strerror(ENOSPC) + "."
+                                    : flushError ? "Cannot flush \"" + path + "\" to disk: " + strerror(flushError) + "."
+                                                 : "";
+            QString expected = told.isEmpty() ? QString() : Text(error) + (op.run ? "|" : " ") + told;
+            if (length < op.end) {
+                expected = "Cannot write 8 byte(s) at offset 0x" + QString::number(op.end - 8, 16).toUpper() +
+                           ": the file \"" + Text(path) + "\" is only " + QString::number(length) + " bytes long." +
+                           (op.run ? "|" : " ") + told;
+            }
+            if (action == "stop" || action == "close" || action == "reopen") expected = "|" + told;
+            QCOMPARE(Text(message), expected.replace("PATH", Text(path)));
             QCOMPARE(recorder.calls, calls);
-            QVERIFY(ReadWholeFile(path) == AfterWrites(op, written, length));
+            const std::string now = action == "rename" ? path + ".moved" : path;
+            Bytes after = AfterWrites(op, std::uint64_t(written), length);
+            if (action == "grow") after.push_back(0);
+            QVERIFY(ReadWholeFile(now) == after);
         }
+    }
+
+    // A write that names what it replaces: refused whole when the file holds
+    // other bytes there, as another program left them.
+    void compareThenWrite_data() {
+        QTest::addColumn<int>("poked");    // a byte of the second record another program sets, or -1
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("as expected") << -1 << 0 << QString();
+        QTest::newRow("Strength changed") << 3 << 77 << QString("Level 2 of the Hero was changed by another program.");
+        QTest::newRow("HP's high byte changed") << 1 << 5 << QString("Level 2 of the Hero was changed by another program.");
+        QTest::newRow("the Hero's unused MP byte") << 2 << 0x55 << QString();
+        QTest::newRow("the new value already there") << 3 << 40 << QString();
+    }
+
+    void compareThenWrite() {
+        QFETCH(int, poked);
+        QFETCH(int, value);
+        QFETCH(QString, told);
+        const std::string path = Sample("compared.sfc");
+        RomFile file;
+        QVERIFY(file.Open(path).ok());
+        Bytes image = SampleImage();
+        std::vector<RecordWrite> writes;
+        for (int level : {0, 1}) {
+            LevelRecordBytes was{};
+            std::copy_n(image.begin() + std::ptrdiff_t(HeroBase + 8 * level), 8, was.begin());
+            LevelRecordBytes now = was;
+            now[2] = 0;
+            now[3] = 40;
+            writes.push_back({CharacterId::Hero, level, was, now});
+        }
+        writes[1].expected->at(2) = 0;  // as the editor reads the Hero: his MP byte unread
+        if (poked >= 0) {
+            image[HeroBase + 8 + std::size_t(poked)] = std::uint8_t(value);
+            std::fstream(path, std::ios::binary | std::ios::in | std::ios::out)
+                .seekp(std::streamoff(HeroBase + 8 + poked))
+                .put(char(value));
+        }
+        const WriteReport report = WriteRecords(file, writes);
+        QCOMPARE(Text(report.error.message()), told);
+        if (told.isEmpty()) {
+            for (int level : {0, 1}) Put(image, HeroBase + 8 * level, {writes[level].replacement.begin(), writes[level].replacement.end()});
+        }
+        QVERIFY(ReadWholeFile(path) == image);
     }
 
     // The sample image: a valid 2 MiB HiROM header and checksum, the same every

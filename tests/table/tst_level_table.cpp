@@ -117,9 +117,11 @@ private slots:
         RomFile file;
         QVERIFY(file.Open(path.toStdString()).ok());
         const auto prepared = PrepareChange(file, character, edits);
-        QCOMPARE(prepared.value().levels.size(), std::size_t(1));
-        QVERIFY(WriteChange(file, prepared.value(), ChangeSide::After).ok() && ReadFile(path) == after);
-        QVERIFY(WriteChange(file, prepared.value(), ChangeSide::Before).ok() && ReadFile(path) == image);
+        QCOMPARE(prepared.value().size(), std::size_t(1));
+        QVERIFY(WriteRecords(file, prepared.value()).ok());
+        QVERIFY(ReadFile(path) == after);
+        QVERIFY(WriteRecords(file, Reversed(prepared.value())).ok());
+        QVERIFY(ReadFile(path) == image);
     }
 
     void window() {

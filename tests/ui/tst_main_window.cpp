@@ -15,11 +15,21 @@
 #include "main/rom_file_dialog.h"
 
 // A failing disk, in front of the C library's calls: the write after the next
-// `writesBeforeFailure` ones fails once, and every flush fails while `flushFails`.
+// `writesBeforeFailure` ones fails once, after writing only its first
+// `shortWrite` bytes when that is set; every flush fails while `flushFails`.
 int writesBeforeFailure = -1;
+int shortWrite = 0;
 bool flushFails = false;
 extern "C" ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
-    if (writesBeforeFailure >= 0 && writesBeforeFailure-- == 0) return errno = ENOSPC, -1;
+    if (writesBeforeFailure >= 0 && writesBeforeFailure-- == 0) {
+        if (shortWrite > 0) {
+            writesBeforeFailure = 0;
+            count = size_t(std::exchange(shortWrite, 0));
+        } else {
+            errno = ENOSPC;
+            return -1;
+        }
+    }
     return ::syscall(SYS_pwrite64, fd, buffer, count, offset);
 }
 extern "C" int fsync(int fd) { return flushFails ? (errno = EIO, -1) : int(::syscall(SYS_fsync, fd)); }
@@ -99,6 +109,7 @@ struct Editor : QObject {
             QTest::mouseClick(find(w[0] == "quit" ? "QuitCMD" : arg + "SaveCMD"), Qt::LeftButton);
         else if (w[0] == "closebox") window.close();
         else if (w[0] == "fail") w[1] == "flush" ? void(flushFails = true) : void(writesBeforeFailure = w[1].toInt());
+        else if (w[0] == "short") shortWrite = w[1].toInt(), writesBeforeFailure = 0;
         else if (w[0] == "move") made[w[2]] = made[w[1]], QFile::rename(path(w[1]), path(w[2]));
         else if (w[0] == "delete") QFile::remove(path(arg));
         else if (w[0] == "truncate")
@@ -174,6 +185,12 @@ class TestMainWindow : public QObject {
     Q_OBJECT
 
 private slots:
+    void init() {
+        writesBeforeFailure = -1;
+        shortWrite = 0;
+        flushFails = false;
+    }
+
     void scenario_data();
 
     // Runs the steps, then asks about each thing the row lists. Every message
@@ -191,7 +208,6 @@ private slots:
                 seen[i].endsWith(expected[i].mid(cut + 1))) seen[i] = expected[i];
         QCOMPARE(seen, expected);
         QCOMPARE(e.desktop.messages.mid(e.boxesSeen), QStringList());
-        writesBeforeFailure = -1, flushFails = false;
     }
 
     // No option set: the desktop's own Open dialog where it has one.
@@ -294,8 +310,8 @@ void TestMainWindow::scenario_data() {
         box("Cannot Read Level", "Level 2 of the Sprite could not be read.\n\nCannot read 2 byte(s) at offset "
                                  "0x104848: the file \"DIR/short.smc\" is only 1067076 bytes long."),
         "saves: Hero Girl", "Sprite: level 2: ||||||", confirm("everyone's"),
-        box("Cannot Maximize", "Cannot write 2376 byte(s) at offset 0x104210: the file \"DIR/short.smc\" is only "
-                               "1067076 bytes long.…\n\nAny level written before the error keeps its new stats."),
+        box("Cannot Maximize", "Cannot write 8 byte(s) at offset 0x104840: the file \"DIR/short.smc\" is only "
+                               "1067076 bytes long.\n\nNothing was written."),
         "file short.smc: unchanged"};
     // Typing stops at 3 characters for HP and MP, 2 for the others; longer text read from the file cannot be
     // lengthened.
@@ -335,44 +351,65 @@ void TestMainWindow::scenario_data() {
     // The image changed, taken or failing: nothing is written, or the box says what was.
     const QString moved = "DIR/a.smc was moved, replaced or deleted since it was opened. Open it again.",
                   locked = "DIR/a.smc is being changed by another program.",
-                  level6 = "Level 6 of the Sprite could not be saved.\n\n", old = "file a.smc: unchanged";
-    for (const auto& [trouble, text, file] : {std::tuple{"lock a.smc", level6 + locked, old},
-             {"move a.smc c.smc", level6 + moved, "file c.smc: unchanged"},
-             {"delete a.smc", level6 + moved, "file a.smc: gone"},
-             {"truncate a.smc 0x10486C", level6 + "Cannot write 8 byte(s) at offset 0x104868: "
-              "the file \"DIR/a.smc\" is only 1067116 bytes long.", old},
-             {"fail 6", level6 + "Cannot write \"DIR/a.smc\": No space left on device.\n\nHP, MP, Strength, Agility, "
-              "Constitution and Intelligence of level 6 of the Sprite are already in the file; the other fields kept "
-              "their old values.", "file a.smc: Sprite 6: ff ff 07 08 41 c4 4c cf"},
+                  resized = "DIR/a.smc changed size since it was opened (1114112 bytes then, 1067116 now). Open it again.",
+                  level6 = "Level 6 of the Sprite could not be saved.\n\n", old = "file a.smc: unchanged",
+                  none = "\n\nNothing was written.";
+    for (const auto& [trouble, text, file] : {std::tuple{"lock a.smc", level6 + locked + none, old},
+             {"move a.smc c.smc", level6 + moved + none, "file c.smc: unchanged"},
+             {"delete a.smc", level6 + moved + none, "file a.smc: gone"},
+             {"truncate a.smc 0x10486C", level6 + resized + none, old},
+             {"fail 0", level6 + "Cannot write \"DIR/a.smc\": No space left on device." + none, old},
+             {"short 3", level6 + "Cannot write \"DIR/a.smc\": No space left on device.\n\nLevel 6 of the Sprite is "
+              "incomplete: its HP and MP reached the file; the other fields kept their old values.",
+              "file a.smc: Sprite 6: ff ff 07 b9 41 c4 4c cf"},
              {"fail flush", level6 + "Cannot flush \"DIR/a.smc\" to disk: Input/output error.\n\n"
-              "The new values of level 6 of the Sprite were written to the file but may not have reached the disk.",
-              "file a.smc: Sprite 6: ff ff 07 08 41 c4 4c 09"}})
+              "The new values are in the file, but the system could not confirm that they reached the disk.",
+              "file a.smc: Sprite 6: ff ff 07 08 41 c4 4c 09"},
+             {"poke a.smc 0x10486B 77", "Level 6 of the Sprite was changed by another program since you picked it. "
+              "Pick the level again to see what the file holds.", old}})
         QTest::addRow("save, %s", trouble) << QString("open a.smc; row Sprite 6; set Sprite HP -1; set Sprite MP 7; "
             "set Sprite STR 8; set Sprite WIS 9; %1; save Sprite").arg(trouble)
             << QStringList{box("Cannot Save Level", text), file, "flash Sprite: "};
-    for (const auto& [trouble, text, file] : {std::tuple{"lock a.smc", locked, old},
-             {"move a.smc c.smc", moved, "file c.smc: unchanged"}, {"fail 20",
-             "Cannot write \"DIR/a.smc\": No space left on device.…\n\n"
-             "Any level written before the error keeps its new stats.",
-             "file a.smc: Sprite 1-2: e7 03 63 63 63 63 63 63, Sprite 3: e7 03 63 63 63 63 63 4b"}})
+    for (const auto& [trouble, text, file] : {std::tuple{"lock a.smc", locked + none, old},
+             {"move a.smc c.smc", moved + none, "file c.smc: unchanged"},
+             {"truncate a.smc 0x10486C", resized + none, old},
+             {"fail 20", "Cannot write \"DIR/a.smc\": No space left on device.\n\n"
+              "Sprite levels 1 to 20 reached the file whole. The other levels were not written.",
+              "file a.smc: Sprite 1-20: e7 03 63 63 63 63 63 63"}})
         QTest::addRow("maximize, %s", trouble) << QString("open a.smc; %1; menu mnuMaxSprite").arg(trouble)
             << QStringList{confirm("the Sprite's"), box("Cannot Maximize", text), file};
-    // A command chosen while a save flashes or a maximize runs: the file holds
-    // what was written before it, and nothing reaches a closed or another file.
-    for (const auto& [outer, seen] : {
-             std::pair{"save Hero", QStringList{"file a.smc: Hero 1: 69 ec 00 f7 7f 07 8a 42"}},
-             {"menu mnuMaxSprite",
-              QStringList{confirm("the Sprite's"), "file a.smc: Sprite 1: e7 03 63 63 63 63 63 63"}},
-             {"menu mnuMaxAll", QStringList{confirm("everyone's"), "file a.smc: Hero 1: e7 03 63 63 63 63 63 63"}}}) {
-        const QString steps = QString("open a.smc; set Hero WIS 66; later %1; ") + outer,
-                      flash = seen.size() == 1 ? "flash Hero: +-+-+-" : "flash Hero: ";
-        QTest::addRow("%s / Close ROM", outer) << steps.arg("menu mnuClose")
-            << seen + QStringList{flash, closed, "end: "};
-        QTest::addRow("%s / Open ROM", outer) << steps.arg("open b.swc")
-            << seen + QStringList{flash, "file b.swc: unchanged", "enabled: all",
-                                  "Hero: level 1: 634|13|144|24|155|35"};
-        QTest::addRow("%s / Quit", outer) << steps.arg("quit")
-            << seen + QStringList{seen.size() == 1 ? "flash Hero: +-" : flash, "end: 0"};
+    // A save after a maximize writes the values shown, as read before it.
+    QTest::addRow("save after maximize") << "open a.smc; menu mnuMaxHero; save Hero" << QStringList{confirm("the Hero's"),
+        "box: icon 1 | Max'd the Hero! | All 99 of the Hero's Level Stats are set to 999 HP and 99 Strength, "
+        "99 Agility, 99 Constitution, 99 Intelligence and 99 Wisdom. | buttons 400 | default 400",
+        "file a.smc: Hero 1: 69 ec 00 f7 7f 07 8a 12, Hero 2-99: e7 03 00 63 63 63 63 63"};
+    // A command chosen while a save flashes: the file holds what was written
+    // before it, and nothing reaches a closed or another file.
+    const QString steps = "open a.smc; set Hero WIS 66; later %1; save Hero",
+                  saved = "file a.smc: Hero 1: 69 ec 00 f7 7f 07 8a 42";
+    QTest::addRow("save / Close ROM") << steps.arg("menu mnuClose")
+                                      << QStringList{saved, "flash Hero: +-+-+-", closed, "end: "};
+    QTest::addRow("save / Open ROM") << steps.arg("open b.swc") << QStringList{saved, "flash Hero: +-+-+-",
+        "file b.swc: unchanged", "enabled: all", "Hero: level 1: 634|13|144|24|155|35"};
+    QTest::addRow("save / Quit") << steps.arg("quit") << QStringList{saved, "flash Hero: +-", "end: 0"};
+    // While a maximize run writes, nothing else writes or closes the image;
+    // Quit stops the run after its record and says what reached the file.
+    for (const auto& [item, whose, first] : {std::tuple{"Sprite", "the Sprite's", "Sprite"},
+                                             {"All", "everyone's", "Hero"}}) {
+        const QString run = QString("open a.smc; set Hero WIS 66; later %1; menu mnuMax") + item;
+        const QString all = QString(item) == "All" ? "file a.smc: Hero 1-99: e7 03 00 63 63 63 63 63, Girl 1-99: "
+                                                     "e7 03 63 63 63 63 63 63, Sprite 1-99: e7 03 63 63 63 63 63 63"
+                                                   : "file a.smc: Sprite 1-99: e7 03 63 63 63 63 63 63";
+        for (const char* nested : {"menu mnuClose", "open b.swc", "save Hero", "menu mnuMaxHero", "menu mnuLevelTable"})
+            QTest::addRow("maximize %s / %s", item, nested) << run.arg(nested) << QStringList{confirm(whose),
+                QString("box: icon 1 | %1 | …").arg(QString(item) == "All" ? "Max'd them all!" : "Max'd the Sprite!"),
+                all, "flash Hero: ", "enabled: all", "file b.swc: unchanged"};
+        QTest::addRow("maximize %s / Quit", item) << run.arg("quit") << QStringList{confirm(whose),
+            QString("box: icon 1 | Maximize Stopped | Quit stopped the maximize run.\n\n%1 level 1 was written "
+                    "before the run was stopped; the other levels were not written. | buttons 400 | default 400")
+                .arg(first),
+            QString("file a.smc: %1 1: e7 03 %2 63 63 63 63 63").arg(first, QString(first) == "Hero" ? "00" : "63"),
+            "end: 0"};
     }
 }
 

@@ -28,6 +28,8 @@
 #include "main/twips.h"
 #include "program_info.h"
 #include "table/level_table.h"
+#include "writer_wait.h"
+#include "record_writes.h"
 
 namespace thornwake {
 
@@ -45,7 +47,7 @@ struct MaximizeCommand {
     const char* question;
     const char* doneTitle;
     const char* doneText;
-    Result<MaxOutcome> (*operation)(RomFile&, const ProgressCallback&);
+    std::optional<CharacterId> character;  // none: all three
 };
 
 namespace {
@@ -61,41 +63,24 @@ const char* const ConfirmTitle = "Are you sure about that?";
 const std::array<MaximizeCommand, 4> MaximizeCommands = {{
     {"mnuMaxHero", "Maximize Hero's Level Stats", Qt::Key_F6,
      "Are you sure you want to Maximize the Hero's stats?  This cannot be undone!", "Max'd the Hero!",
-     "All 99 of the Hero's Level Stats are set to 999 HP and " THORNWAKE_MAXED_STATS, &MaxHero},
+     "All 99 of the Hero's Level Stats are set to 999 HP and " THORNWAKE_MAXED_STATS, CharacterId::Hero},
     {"mnuMaxSprite", "Maximize Sprite's Level Stats", Qt::Key_F7,
      "Are you sure you want to Maximize the Sprite's stats?  This cannot be undone!",
      "Max'd the Sprite!",
-     "All 99 of the Sprite's Level Stats are set to 999 HP and " THORNWAKE_MAXED_STATS, &MaxSprite},
+     "All 99 of the Sprite's Level Stats are set to 999 HP and " THORNWAKE_MAXED_STATS, CharacterId::Sprite},
     {"mnuMaxGirl", "Maximize Girl's Level Stats", Qt::Key_F8,
      "Are you sure you want to Maximize the Girl's stats?  This cannot be undone!", "Max'd the Girl!",
      "All 99 of the Girl's Level Stats are set to 999 HP / 99 MP and " THORNWAKE_MAXED_STATS,
-     &MaxGirl},
+     CharacterId::Girl},
     {"mnuMaxAll", "Maximize Everyone's Level Stats", Qt::Key_F9,
      "Are you sure you want to Maximize everyone's stats?  This cannot be undone!", "Max'd them all!",
      "All 99 of each of the character's Level Stats are set to 999 HP / 99 MP and " THORNWAKE_MAXED_STATS,
-     &MaxAll},
+     std::nullopt},
 }};
 
-// What a save that failed after `fieldsWritten` of the record's writes has
-// left in the file, for the end of its message; empty when nothing was written.
-QString WrittenBeforeTheError(CharacterId character, int level, std::size_t fieldsWritten) {
-    const QString where = QStringLiteral("level %1 of the %2").arg(level + 1).arg(QString::fromLatin1(CharacterName(character)));
-    if (fieldsWritten >= StatFields.size()) {
-        return QStringLiteral("\n\nThe new values of ") + where +
-               QStringLiteral(" were written to the file but may not have reached the disk.");
-    }
-    QStringList names;
-    for (std::size_t i = 0; i < fieldsWritten; ++i) {
-        // The Hero's MP byte is written too, but he has no MP to tell of.
-        if (StatFields[i].field != StatField::MP || TableOf(character).HasMP) names << QString::fromLatin1(StatFields[i].name);
-    }
-    if (names.isEmpty()) return {};
-    const QString last = names.takeLast();
-    const QString fields = names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
-    return QStringLiteral("\n\n") + fields + QStringLiteral(" of ") + where +
-           (names.isEmpty() ? QStringLiteral(" is") : QStringLiteral(" are")) +
-           QStringLiteral(" already in the file; the other fields kept their old values.");
-}
+QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+const QString InfoText = QStringLiteral("Info goes here!!!");
 
 QString TabKey(CharacterId character) {
     return QString::fromLatin1(CharacterName(character)) + QStringLiteral("LVLs");
@@ -154,7 +139,7 @@ void Main::buildMenus() {
     menuBar()->setObjectName(QStringLiteral("MenuBar"));
 
     QMenu* file = addMenu("mnuFile", QStringLiteral("&File"));
-    QAction* open = addItem(file, "mnuOpen", QStringLiteral("&Open ROM"), QKeySequence(Qt::CTRL | Qt::Key_O));
+    QAction* open = mnuOpen_ = addItem(file, "mnuOpen", QStringLiteral("&Open ROM"), QKeySequence(Qt::CTRL | Qt::Key_O));
     addSeparator(file, "nmuSep1");
     mnuClose_ = addItem(file, "mnuClose", QStringLiteral("&Close ROM"), QKeySequence(Qt::CTRL | Qt::Key_U));
     addSeparator(file, "mnuSep2");
@@ -236,10 +221,10 @@ void Main::buildControls() {
     infoImage->setGeometry(TwipsRect(90, 5010, 240, 240));
     infoImage->setPixmap(QPixmap(QStringLiteral(":/icons/info.png")));
 
-    auto* info = new QLabel(QStringLiteral("Info goes here!!!"), client);
-    info->setObjectName(QStringLiteral("InfoLBL"));
-    info->setGeometry(TwipsRect(420, 5010, 3135, 255));
-    info->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    info_ = new QLabel(InfoText, client);
+    info_->setObjectName(QStringLiteral("InfoLBL"));
+    info_->setGeometry(TwipsRect(420, 5010, 3135, 255));
+    info_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
 void Main::setFocusOrder() {
@@ -258,9 +243,27 @@ void Main::showPanel(CharacterId shown) {
 }
 
 void Main::setRomCommandsEnabled(bool enabled) {
-    mnuClose_->setEnabled(enabled);
-    for (QAction* item : maximizeItems_) item->setEnabled(enabled);
-    mnuLevelTable_->setEnabled(enabled);
+    // While a maximize run writes, nothing else may write or close the image.
+    const bool writable = enabled && !maximizing_;
+    mnuOpen_->setEnabled(!maximizing_);
+    mnuClose_->setEnabled(writable);
+    for (QAction* item : maximizeItems_) item->setEnabled(writable);
+    mnuLevelTable_->setEnabled(writable);
+    for (CharacterId character : AllCharacters) {
+        panel(character).saveButton()->setEnabled(saveWanted_[static_cast<std::size_t>(character)] && !maximizing_);
+    }
+}
+
+void Main::setSaveEnabled(CharacterId character, bool enabled) {
+    saveWanted_[static_cast<std::size_t>(character)] = enabled;
+    panel(character).saveButton()->setEnabled(enabled && !maximizing_);
+}
+
+Status Main::lockForWriting(WriterLock& lock) {
+    return AcquireShowingWait(lock, writerLockPatience, [this](const QString& text) {
+        info_->setText(text.isEmpty() ? InfoText : text);
+        info_->repaint();
+    });
 }
 
 // ---- File menu -------------------------------------------------------------
@@ -269,12 +272,13 @@ void Main::CloseROM() {
     if (ended_) return;
     setWindowTitle(VersionedCaption());
     rom_.Close();
-    setRomCommandsEnabled(false);
     tabs_->setEnabled(false);
     for (CharacterId character : AllCharacters) {
         panel(character).hide();
         panel(character).setEditingEnabled(false);
+        saveWanted_[static_cast<std::size_t>(character)] = false;
     }
+    setRomCommandsEnabled(false);
 }
 
 void Main::LoadROM() {
@@ -318,8 +322,11 @@ void Main::OpenChosenROM(const QString& path) {
         return;
     }
 
+    for (CharacterId character : AllCharacters) {
+        panel(character).setEditingEnabled(true);
+        saveWanted_[static_cast<std::size_t>(character)] = true;
+    }
     setRomCommandsEnabled(true);
-    for (CharacterId character : AllCharacters) panel(character).setEditingEnabled(true);
     tabs_->setEnabled(true);
     {
         // The program's own choice of tab is not the user's click.
@@ -328,7 +335,7 @@ void Main::OpenChosenROM(const QString& path) {
     }
     showPanel(CharacterId::Hero);
     CharacterPanel& hero = panel(CharacterId::Hero);
-    hero.saveButton()->setEnabled(false);
+    setSaveEnabled(CharacterId::Hero, false);
     {
         const QSignalBlocker quiet(hero.levelList());
         hero.levelList()->setCurrentRow(0);
@@ -337,7 +344,15 @@ void Main::OpenChosenROM(const QString& path) {
     LevelChosen(CharacterId::Hero);
 }
 
-void Main::Quit() { endProgram(0); }
+void Main::Quit() {
+    // A maximize run stops after its current record and says what it wrote;
+    // then the program ends.
+    if (maximizing_) {
+        quitAfterRun_ = true;
+        return;
+    }
+    endProgram(0);
+}
 
 void Main::closeEvent(QCloseEvent* event) {
     Quit();
@@ -372,6 +387,7 @@ bool Main::LoadLV(CharacterId character) {
     const int level = shown.levelList()->selectedRow();
     if (level < 0) return false;
     const Result<LevelRecord> record = ReadLevelRecord(rom_, character, level);
+    shown_[static_cast<std::size_t>(character)].reset();
     if (!record) {
         warn(QStringLiteral("Cannot Read Level"),
              QStringLiteral("Level %1 of the %2 could not be read.\n\n%3")
@@ -381,6 +397,7 @@ bool Main::LoadLV(CharacterId character) {
         return false;
     }
     shown.showRecord(record.value());
+    shown_[static_cast<std::size_t>(character)] = record.value();
     return true;
 }
 
@@ -389,7 +406,7 @@ void Main::LevelChosen(CharacterId character) {
     // saving them would write them into the selected level. With the selection
     // cleared (Ctrl+click) there is no level to save into.
     const bool loaded = LoadLV(character);
-    if (!ended_) panel(character).saveButton()->setEnabled(loaded);
+    if (!ended_) setSaveEnabled(character, loaded);
 }
 
 void Main::SaveLV(CharacterId character) {
@@ -407,21 +424,40 @@ void Main::SaveLV(CharacterId character) {
         }
         return;
     }
+    // The record must still hold what was read when the level was picked:
+    // another program may have changed it since.
+    std::optional<LevelRecord>& believed = shown_[static_cast<std::size_t>(character)];
+    if (!believed) return;
+    const std::vector<RecordWrite> writes{{character, level, EncodeLevelRecord(AsStored(character, *believed)),
+                                           EncodeLevelRecord(AsStored(character, record))}};
+    WriteReport report;
     {
-        // Held for the writes and the flush only, not for the flash.
+        // Held for the write and the flush only, not for the flash.
         WriterLock lock(rom_);
-        std::size_t fieldsWritten = 0;
-        Status written = lock.Acquire(writerLockPatience);
-        if (written) written = WriteLevelRecord(rom_, character, level, record, &fieldsWritten);
-        if (!written) {
-            warn(QStringLiteral("Cannot Save Level"),
-                 QStringLiteral("Level %1 of the %2 could not be saved.\n\n%3")
-                         .arg(level + 1)
-                         .arg(QString::fromLatin1(CharacterName(character)),
-                              QString::fromStdString(written.message())) +
-                     WrittenBeforeTheError(character, level, fieldsWritten));
-            return;
+        const Status locked = lockForWriting(lock);
+        if (!locked) {
+            report.end = WriteEnd::Failed;
+            report.error = locked;
+        } else {
+            report = WriteRecords(rom_, writes);
         }
+    }
+    if (ended_) return;
+    if (report.end == WriteEnd::FlushFailed || report.ok()) believed = AsStored(character, record);
+    const QString which = Text(LevelName(character, level));
+    if (report.end == WriteEnd::Changed) {
+        warn(QStringLiteral("Cannot Save Level"),
+             which.left(1).toUpper() + which.mid(1) +
+                 QStringLiteral(" was changed by another program since you picked it. Pick the level again to "
+                                "see what the file holds."));
+        return;
+    }
+    if (!report.ok()) {
+        warn(QStringLiteral("Cannot Save Level"),
+             which.left(1).toUpper() + which.mid(1) + QStringLiteral(" could not be saved.\n\n") +
+                 Text(report.error.message()) + QStringLiteral("\n\n") +
+                 Text(WhatReachedTheFile(rom_, writes, report)));
+        return;
     }
     FlashSaveLabel(*shown.savedLabel());
 }
@@ -450,7 +486,7 @@ void Main::SelectLevelsTAB_Click() {
     if (ended_) return;
     if (const auto character = selectedTab()) {
         showPanel(*character);
-        panel(*character).saveButton()->setEnabled(false);
+        setSaveEnabled(*character, false);
     }
 }
 
@@ -471,23 +507,45 @@ void Main::RunMaximize(const MaximizeCommand& command) {
     // Nothing is written unless the file is still the one opened and no
     // other program is writing it; the lock is held for the whole run.
     std::optional<WriterLock> lock(std::in_place, rom_);
-    if (Status locked = lock->Acquire(writerLockPatience); !locked) {
-        warn(QStringLiteral("Cannot Maximize"), QString::fromStdString(locked.message()));
+    if (Status locked = lockForWriting(*lock); !locked) {
+        warn(QStringLiteral("Cannot Maximize"), Text(locked.message()) + QStringLiteral("\n\nNothing was written."));
         return;
     }
-    // Commands chosen meanwhile run in between the records. Closing or
-    // reopening the image stops the operation before its next write.
-    const Result<MaxOutcome> outcome =
-        command.operation(rom_, [] { QCoreApplication::processEvents(); });
+    // Other commands run in between the records; none of them may write or
+    // close the image meanwhile, and Quit waits for the record being written.
+    maximizing_ = true;
+    setRomCommandsEnabled(true);
+    const std::vector<RecordWrite> writes = MaximizeWrites(command.character);
+    const WriteReport report = WriteRecords(rom_, writes, [this] {
+        QCoreApplication::processEvents();
+        return !quitAfterRun_;
+    });
+    maximizing_ = false;
+    setRomCommandsEnabled(rom_.IsOpen());
     lock.reset();  // released before any message box
-    if (ended_) return;
-    if (!outcome) {
-        warn(QStringLiteral("Cannot Maximize"),
-             QString::fromStdString(outcome.message()) +
-                 QStringLiteral("\n\nAny level written before the error keeps its new stats."));
+    // The fields keep what they show; a level shown there that the run wrote
+    // holds the maximum now, as far as a save is concerned.
+    const std::vector<RecordWrite> written = WrittenPart(writes, report);
+    for (const RecordWrite& write : written) {
+        const auto index = static_cast<std::size_t>(write.character);
+        if (shown_[index] && panel(write.character).levelList()->selectedRow() == write.levelIndex) {
+            shown_[index] = DecodeLevelRecord(write.replacement);
+        }
+    }
+    if (quitAfterRun_) {
+        desktop_.showMessage(this, QMessageBox::Information, QStringLiteral("Maximize Stopped"),
+                             QStringLiteral("Quit stopped the maximize run.\n\n") +
+                                 Text(WhatReachedTheFile(rom_, writes, report)),
+                             QMessageBox::Ok, QMessageBox::Ok);
+        endProgram(0);
         return;
     }
-    if (outcome.value() == MaxOutcome::Interrupted) return;
+    if (ended_) return;
+    if (!report.ok()) {
+        warn(QStringLiteral("Cannot Maximize"), Text(report.error.message()) + QStringLiteral("\n\n") +
+                                                    Text(WhatReachedTheFile(rom_, writes, report)));
+        return;
+    }
     desktop_.showMessage(this, QMessageBox::Information, QString::fromLatin1(command.doneTitle),
                          QString::fromLatin1(command.doneText), QMessageBox::Ok, QMessageBox::Ok);
 }

@@ -95,6 +95,12 @@ private:
     void SaveLV(CharacterId character);
     void RunMaximize(const MaximizeCommand& command);
 
+    // The Save button's state as the level list wants it; a maximize run
+    // keeps it disabled while it writes.
+    void setSaveEnabled(CharacterId character, bool enabled);
+    // The writer's lock, with the busy cursor and InfoLBL telling of a wait.
+    Status lockForWriting(WriterLock& lock);
+
     void warn(const QString& title, const QString& text);
     void endProgram(int exitCode);
 
@@ -102,10 +108,18 @@ private:
     RomFile rom_;
     QString dlgFileName_;  // the file name of the last completed Open ROM dialog
     bool ended_ = false;
+    // Each character's record as read when its level was picked (or as this
+    // window wrote it since): what a save expects the file to hold.
+    std::array<std::optional<LevelRecord>, 3> shown_{};
+    std::array<bool, 3> saveWanted_{};
+    bool maximizing_ = false;
+    bool quitAfterRun_ = false;
 
     QTabWidget* tabs_ = nullptr;
     std::array<CharacterPanel*, 3> panels_{};
     QPushButton* quit_ = nullptr;
+    QLabel* info_ = nullptr;
+    QAction* mnuOpen_ = nullptr;
     QAction* mnuClose_ = nullptr;
     std::array<QAction*, 4> maximizeItems_{};
     QAction* mnuLevelTable_ = nullptr;

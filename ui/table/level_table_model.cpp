@@ -2,6 +2,8 @@
 
 #include <QUndoCommand>
 
+#include "writer_wait.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -11,26 +13,24 @@ namespace {
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
+std::string CapitalizedLevelName(const RecordWrite& write) {
+    std::string name = LevelName(write.character, write.levelIndex);
+    name[0] = 'L';
+    return name;
+}
+
 // One step of the history: a cell edit, a paste or a fill, which differ only
-// by the records they hold. The action wrote "after" already when the step is
-// pushed; a step whose write fails leaves the history.
+// by the records they write. The model writes them (forwards for redo,
+// reversed for undo) before it moves the history, so that a step whose write
+// fails stays where it is.
 class RecordEditCommand : public QUndoCommand {
 public:
-    RecordEditCommand(LevelTableModel& model, RecordChange change, const QString& text)
-        : QUndoCommand(text), model_(model), change_(std::move(change)) {}
-    void undo() override { write(ChangeSide::Before, QStringLiteral("Undone: ")); }
-    void redo() override {
-        if (std::exchange(pushed_, false)) return;
-        write(ChangeSide::After, QStringLiteral("Redone: "));
-    }
+    RecordEditCommand(std::vector<RecordWrite> writes, const QString& text)
+        : QUndoCommand(text), writes_(std::move(writes)) {}
+    const std::vector<RecordWrite>& writes() const { return writes_; }
 
 private:
-    void write(ChangeSide side, const QString& prefix) {
-        if (!model_.writeSide(change_, side, prefix + text(), true)) setObsolete(true);
-    }
-    LevelTableModel& model_;
-    RecordChange change_;
-    bool pushed_ = true;
+    std::vector<RecordWrite> writes_;
 };
 
 }  // namespace
@@ -163,49 +163,63 @@ void LevelTableModel::fill(int firstLevel, int lastLevel, StatField field, int f
 
 void LevelTableModel::commit(const std::vector<CellEdit>& cells, const QString& done) {
     WriterLock lock(rom_);
-    if (!acquire(lock)) return;
-    Result<RecordChange> change = PrepareChange(rom_, character_, cells);
+    if (!acquire(lock, QStringLiteral("Nothing was written: "))) return;
+    Result<std::vector<RecordWrite>> change = PrepareChange(rom_, character_, cells);
     if (!change) return finish(QStringLiteral("Nothing was written: ") + Text(change.message()));
     if (change.value().empty()) return finish(QStringLiteral("Nothing changed: the cells hold these values already."));
-    if (writeSide(change.value(), ChangeSide::After, done)) {
-        history_.push(new RecordEditCommand(*this, std::move(change.value()), done));
+    const WriteReport report = WriteRecords(rom_, change.value());
+    if (report.ok()) {
+        history_.push(new RecordEditCommand(std::move(change.value()), done));
+        return finish(done);
     }
+    // What reached the file becomes a step of its own, so that Undo can take it back.
+    const std::vector<RecordWrite> written = WrittenPart(change.value(), report);
+    if (!written.empty()) history_.push(new RecordEditCommand(written, done));
+    finish(Text(report.error.message()) + QLatin1Char(' ') + Text(WhatReachedTheFile(rom_, change.value(), report)) +
+           (written.empty() ? QString() : QStringLiteral(" Undo takes back what reached the file.")));
 }
 
-bool LevelTableModel::acquire(WriterLock& lock) {
-    const Status locked = lock.Acquire(lockPatience);
-    if (!locked) emit statusChanged(QStringLiteral("Nothing was written: ") + Text(locked.message()));
+bool LevelTableModel::acquire(WriterLock& lock, const QString& refused) {
+    const Status locked = AcquireShowingWait(lock, lockPatience, [this](const QString& text) {
+        if (!text.isEmpty()) emit statusChanged(text);
+    });
+    if (!locked) emit statusChanged(refused + Text(locked.message()));
     return locked.ok();
 }
 
-void LevelTableModel::undo() { step(history_.canUndo(), &QUndoStack::undo); }
-void LevelTableModel::redo() { step(history_.canRedo(), &QUndoStack::redo); }
+void LevelTableModel::undo() { step(false); }
+void LevelTableModel::redo() { step(true); }
 
-void LevelTableModel::step(bool possible, void (QUndoStack::*move)()) {
-    if (!possible) return;
+void LevelTableModel::step(bool forwards) {
+    if (forwards ? !history_.canRedo() : !history_.canUndo()) return;
+    const auto* command =
+        static_cast<const RecordEditCommand*>(history_.command(history_.index() - (forwards ? 0 : 1)));
+    const QString what = forwards ? QStringLiteral("Redone: ") : QStringLiteral("Undone: ");
+    const QString refused = forwards ? QStringLiteral("Nothing was redone: ") : QStringLiteral("Nothing was undone: ");
     WriterLock lock(rom_);
-    if (!acquire(lock)) return;
-    (history_.*move)();
+    if (!acquire(lock, refused)) return;
+    const std::vector<RecordWrite> writes = forwards ? command->writes() : Reversed(command->writes());
+    const WriteReport report = WriteRecords(rom_, writes);
+    showCharacter(writes.front().character);
+    if (report.ok()) {
+        const QString text = what + command->text();
+        forwards ? history_.redo() : history_.undo();
+        return finish(text);
+    }
+    if (report.end == WriteEnd::Changed) {
+        const RecordWrite& changed = writes[report.changedRecord];
+        return finish(refused + Text(CapitalizedLevelName(changed)) +
+                      QStringLiteral(" no longer holds what this step expects: another program changed it. "
+                                     "The step stays in the history."));
+    }
+    finish(Text(report.error.message()) + QLatin1Char(' ') + Text(WhatReachedTheFile(rom_, writes, report)) +
+           QStringLiteral(" The step stays in the history."));
 }
 
-bool LevelTableModel::writeSide(const RecordChange& change, ChangeSide side, const QString& done, bool stepLeaves) {
-    std::size_t written = 0;
-    const Status status = WriteChange(rom_, change, side, &written);
-    if (change.character != character_) {
-        character_ = change.character;
-        emit characterChanged(character_);
-    }
-    if (status) {
-        finish(done);
-        return true;
-    }
-    const std::size_t all = change.levels.size();
-    const QString text =
-        written < all ? QStringLiteral("%1 of %2 levels were written whole before the error: ").arg(written).arg(all)
-                      : QStringLiteral("The levels were written but may not have reached the disk: ");
-    finish(text + Text(status.message()) +
-           (stepLeaves ? QStringLiteral(" The step is taken out of the history.") : QString()));
-    return false;
+void LevelTableModel::showCharacter(CharacterId character) {
+    if (character == character_) return;
+    character_ = character;
+    emit characterChanged(character_);
 }
 
 }  // namespace thornwake

@@ -51,11 +51,6 @@ public:
     void undo();
     void redo();
 
-    // For the undo steps: writes one side of `change` (the lock is held) and
-    // reports `done`, or the error, saying whether the step leaves the
-    // history then. False when the file may not hold that side.
-    bool writeSide(const RecordChange& change, ChangeSide side, const QString& done, bool stepLeaves = false);
-
     // How long a write waits for another program that is writing the image.
     std::chrono::milliseconds lockPatience = WriterLockPatience;
 
@@ -66,9 +61,12 @@ signals:
 
 private:
     void commit(const std::vector<CellEdit>& cells, const QString& done);
-    // Takes the writer's lock, or says in the status why nothing is written.
-    bool acquire(WriterLock& lock);
-    void step(bool possible, void (QUndoStack::*move)());
+    // Takes the writer's lock, or says in the status why not, after `refused`.
+    bool acquire(WriterLock& lock, const QString& refused);
+    // Writes the step to redo (forwards) or to undo and moves the history
+    // only when every record of it reached the file.
+    void step(bool forwards);
+    void showCharacter(CharacterId character);
     // Reads the records again and reports `text`, followed by any read error.
     void finish(const QString& text);
 
