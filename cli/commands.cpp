@@ -391,18 +391,19 @@ int Check(const Streams& io, const std::string& path, bool fixChecksum) {
     std::size_t bytesWritten = 0;
     if (Status written = image.File().WriteAt(ChecksumComplementOffset, checksumBytes, &bytesWritten); !written) {
         io.err << written.message() << "\n";
-        return Report(io, image.Fail(bytesWritten == 0 ? "nothing was written"
+        return Report(io, image.Fail(bytesWritten == 0 ? "Nothing was written."
                                                        : std::to_string(bytesWritten) +
-                                                             " of the 4 checksum bytes were written"));
+                                                             " of the 4 checksum bytes reached the file."));
     }
     if (Status flushed = image.File().Flush(); !flushed) {
         io.err << flushed.message() << "\n";
-        return Report(io, image.Fail("the checksum is in the file, but the system could not confirm that it "
-                                     "reached the disk"));
+        return Report(io, image.Fail("The checksum is in the file, but the system could not confirm that it "
+                                     "reached the disk."));
     }
     if (Status here = image.File().CheckStillAtPath(); !here) {
-        return Report(io, image.Fail("was moved, replaced or deleted while it was written; the checksum went to "
-                                     "a file that is no longer at " + image.Path()));
+        io.err << image.Path() << " was moved, replaced or deleted while it was written.\n";
+        return Report(io, image.Fail("The checksum is in a file that is no longer at " + image.Path() +
+                                     "; the file now there, if any, is unchanged."));
     }
     io.out << "Checksum fixed: " << Hex(sum, 4) << ", complement " << Hex(sum ^ 0xFFFF, 4) << " written at "
            << Hex(ChecksumComplementOffset, 4) << ".\n";

@@ -172,7 +172,7 @@ private slots:
                              const QByteArray& before = {}, const QByteArray& after = {}, const QString& name = {}) {
             const QByteArray image = before.isNull() ? g : before;
             QTest::newRow(qPrintable(name.isNull() ? command : name)) << command.split(' ') << image
-                << QStringList{QString::number(status), out, err} << (!after.isNull() ? after
+                << QStringList{status < 0 ? "killed" : QString::number(status), out, err} << (!after.isNull() ? after
                                                                   : command.contains(" out") ? "old" : image);
         };
         for (const QString& command : QStringList{"show game.sfc", "export game.sfc", "import game.sfc levels.csv",
@@ -233,22 +233,48 @@ private slots:
             "export of all 297 is about 10 KB); check that it is the file you meant\n");
         row("import game.sfc bad.csv", 1, {}, "bad.csv:298: level \"100\" is not a whole number from 1 to 99\n"
             "bad.csv: 1 error; nothing written to game.sfc\n");
+        const QByteArray fixed = withChecksum(b_);
+        // HP 999 and every other stat 99 ('c'), the Hero's MP byte 0, in the tables of `who`.
+        const auto maxed = [&](const QList<int>& who) {
+            QByteArray image = g;
+            for (int r = 0; r < 297; ++r) {
+                if (who.contains(r / 99)) {
+                    image.replace(Bases[r / 99] + 8 * (r % 99), 8, r < 99 ? "\xE7\3\0ccccc" : "\xE7\3cccccc", 8);
+                }
+            }
+            return image;
+        };
         for (const QList<int>& who : QList<QList<int>>{{0}, {1}, {2}, {0, 1, 2}}) {
-            QByteArray maxed = g;  // HP 999 and every other stat 99 ('c'), the Hero's MP byte 0
-            for (int r = 0; r < 297; ++r)
-                if (who.contains(r / 99))
-                    maxed.replace(Bases[r / 99] + 8 * (r % 99), 8, r < 99 ? "\xE7\3\0ccccc" : "\xE7\3cccccc", 8);
             const QString target = who.size() == 3 ? "all" : Names[who[0]];
             row("max game.sfc " + target, 0,
                 (who.size() == 3 ? "Hero, Sprite and Girl: all 297" : target + ": all 99") +
-                " levels maximized.\n", {}, {}, maxed);
+                " levels maximized.\n", {}, {}, maxed(who));
         }
+        // Killed, failing or moved away while it writes: every record old or new, and the report says which.
+        const QString moved = "game.sfc was moved, replaced or deleted ";
+        row("max game.sfc all", -9, {}, {}, {}, maxed({0}), "pwrite 100 kill|max killed");
+        row("max game.sfc all", 1, {}, moved + "since it was opened. Open it again.\ngame.sfc: Hero levels 1 to 99 "
+            "reached the file whole. The other levels were not written.\n", {}, maxed({0}), "pwrite 99 rename "
+            "game.sfc moved.sfc|max moved");
+        row("max game.sfc sprite", 1, {}, moved + "while it was written.\ngame.sfc: The new levels are in a file that "
+            "is no longer at game.sfc; the file now there, if any, is unchanged.\n", {}, maxed({1}),
+            "fsync 1 rename game.sfc moved.sfc|max moved at the end");
+        row("max game.sfc all", 1, {}, "Cannot flush \"game.sfc\" to disk: Input/output error.\ngame.sfc: The new "
+            "levels are in the file, but the system could not confirm that they reached the disk.\n", {},
+            maxed({0, 1, 2}), "fsync 1 EIO|max flush fails");
+        row("import game.sfc hero.json", 1, {}, "hero.json: entry 4 (hero level 4): Hero level 4: could not be "
+            "written\nCannot write \"game.sfc\": No space left on device.\ngame.sfc: Level 4 of the Hero is "
+            "incomplete: its HP reached the file; the other fields kept their old values. Import the file again "
+            "once the cause is mended.\n", {}, QByteArray(hero).replace(Bases[0] + 27, 5, g.mid(Bases[0] + 27, 5)),
+            "pwrite 1 short3|import short write");
+        row("check game.sfc --fix-checksum", 1, checkText(b_), moved + "while it was written.\ngame.sfc: The checksum "
+            "is in a file that is no longer at game.sfc; the file now there, if any, is unchanged.\n", b_, fixed,
+            "fsync 1 rename game.sfc moved.sfc|fix moved");
         row("diff ro.sfc b.sfc --ips out", 0, changes(g, b_), {}, {}, patch + "EOF");
         row("diff game.sfc b.sfc --ips out", 1, {}, "out: cannot write: File too large\n", {}, {}, "full diff");
         row("check ro.sfc", 0, checkText(g));
         row("check game.sfc", 0, checkText(b_), {}, b_, {}, "check broken");
         row("check game.sfc", 0, checkText(shortImage), {}, shortImage, {}, "check short");
-        const QByteArray fixed = withChecksum(b_);
         row("check game.sfc --fix-checksum", 0, checkText(b_) +
             QString::asprintf("Checksum fixed: 0x%04X, complement 0x%04X written "
             "at 0xFFDC.\n", wordAt(fixed, 0xFFDE), wordAt(fixed, 0xFFDC)), {}, b_, fixed);
@@ -272,11 +298,19 @@ private slots:
         if (tag.startsWith("full"))
             args = QStringList{"-c", "trap '' XFSZ; ulimit -f 0; exec \"$0\" \"$@\"", THORNWAKE_LEVELS_EXE} + args;
         QProcess process;
+        if (tag.contains('|')) {  // "FAULT|name": see fault_shim.cpp
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("LD_PRELOAD", THORNWAKE_FAULT_SHIM);
+            environment.insert("THORNWAKE_FAULT", tag.section('|', 0, 0));
+            process.setProcessEnvironment(environment);
+        }
         process.start(tag.startsWith("full") ? "sh" : THORNWAKE_LEVELS_EXE, args);
-        QVERIFY(process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit);
-        const QStringList got{QString::number(process.exitCode()), process.readAllStandardOutput(),
-                              process.readAllStandardError()};
+        QVERIFY(process.waitForFinished(30000));
+        const bool killed = process.exitStatus() == QProcess::CrashExit;
+        const QStringList got{killed ? "killed" : QString::number(process.exitCode()),
+                              process.readAllStandardOutput(), process.readAllStandardError()};
         QCOMPARE(got, result);
+        QFile::rename("moved.sfc", "game.sfc");  // the image another program moved away, with what reached it
         QTEST(readFile(args.contains("out") ? "out" : "game.sfc"), "after");
         QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), entries_);
     }

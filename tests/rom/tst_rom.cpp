@@ -239,7 +239,7 @@ private slots:
     // another program, or locked by it on its own descriptor.
     void writerLock_data() {
         QTest::addColumn<QString>("change");  // made by another program
-        for (const char* change : {"none", "renamed away", "replaced", "deleted", "locked by another"})
+        for (const char* change : {"none", "renamed away", "replaced", "deleted", "locked by another", "grown"})
             QTest::newRow(change) << QString(change);
     }
 
@@ -254,12 +254,20 @@ private slots:
         if (change == "replaced") std::filesystem::rename(other, path);  // another file, the first one kept elsewhere
         if (change == "deleted") std::filesystem::remove(path);
         if (change == "locked by another") QCOMPARE(::flock(theirs, LOCK_EX | LOCK_NB), 0);
-        const QString expected = change == "none" ? "" : Text(path) + (change == "locked by another"
+        if (change == "grown") std::ofstream(path, std::ios::binary | std::ios::app).put('\0');
+        QString expected = change == "none" ? "" : Text(path) + (change == "locked by another"
                 ? " is being changed by another program."
                 : " was moved, replaced or deleted since it was opened. Open it again.");
-        QCOMPARE(Text(file.CheckStillAtPath().message()), change == "locked by another" ? "" : expected);
+        if (change == "grown") expected = Text(path) + " changed size since it was opened (2097152 bytes then, 2097153 now). Open it again.";
+        QCOMPARE(Text(file.CheckStillAtPath().message()), change == "locked by another" || change == "grown" ? "" : expected);
+        int waits = 0;
         std::optional<WriterLock> lock(std::in_place, file);
-        QCOMPARE(Text(lock->Acquire(std::chrono::milliseconds(50)).message()), expected);
+        QCOMPARE(Text(lock->Acquire(std::chrono::milliseconds(50), [&] { ++waits; }).message()), expected);
+        QCOMPARE(waits, change == "locked by another" ? 1 : 0);  // told once that the wait began
+        {
+            WriterLock inner(file);  // a save inside a maximize run: the lock is counted, not taken again
+            QCOMPARE(Text(inner.Acquire(std::chrono::milliseconds(0)).message()), expected);
+        }
         QCOMPARE(::flock(theirs, LOCK_SH | LOCK_NB) == 0, change != "none");  // held: not even a reader gets it
         lock.reset();
         QCOMPARE(::flock(theirs, LOCK_EX | LOCK_NB), 0);  // released at the end of the scope

@@ -46,6 +46,7 @@ struct Editor : QObject {
     QElapsedTimer clock;
     qsizetype boxesSeen = 0;
     QStringList ran;  // the menu items run, in order
+    QStringList noted;  // what the information line showed at each "note"
     QFile other;  // another program's handle on an image
     FakeDesktop desktop;
     Main window{desktop};  // last: gone before what its labels' events reach
@@ -114,9 +115,10 @@ struct Editor : QObject {
         else if (w[0] == "delete") QFile::remove(path(arg));
         else if (w[0] == "truncate")
             QFile::resize(path(w[1]), w[2].toInt(nullptr, 0)), made[w[1]].truncate(w[2].toInt(nullptr, 0));
-        else if (w[0] == "lock")
-            other.setFileName(path(arg)), other.open(QIODevice::ReadOnly), ::flock(other.handle(), LOCK_EX),
-                window.writerLockPatience = {};
+        else if (w[0] == "lock")  // another program's lock, held as long as the test runs
+            other.setFileName(path(w[1])), other.open(QIODevice::ReadOnly), ::flock(other.handle(), LOCK_EX),
+                window.writerLockPatience = std::chrono::milliseconds(w.value(2).toInt());
+        else if (w[0] == "note") noted << query("info");
         else QFAIL(qPrintable("unknown step: " + step));
     }
 
@@ -126,6 +128,8 @@ struct Editor : QObject {
         if (what == "box") return desktop.messages.value(boxesSeen++).replace(folder.path(), "DIR");
         if (what == "focus") return QApplication::focusWidget()->objectName();
         if (what == "ran") return ran.join(' ');
+        if (what == "noted") return noted.join(" / ");
+        if (what == "info") return find<QLabel>("InfoLBL")->text() + (QApplication::overrideCursor() ? ", busy" : "");
         if (what.startsWith("flash")) return flashes.value(what.section(' ', 1));
         if (what.startsWith("file")) return changes(what.section(' ', 1));
         // the last Open ROM dialog
@@ -378,6 +382,10 @@ void TestMainWindow::scenario_data() {
               "file a.smc: Sprite 1-20: e7 03 63 63 63 63 63 63"}})
         QTest::addRow("maximize, %s", trouble) << QString("open a.smc; %1; menu mnuMaxSprite").arg(trouble)
             << QStringList{confirm("the Sprite's"), box("Cannot Maximize", text), file};
+    // While another program holds the lock, the window says so and shows a busy cursor.
+    QTest::addRow("save, waiting") << "open a.smc; lock a.smc 100; later note; save Hero" << QStringList{
+        box("Cannot Save Level", "Level 1 of the Hero could not be saved.\n\n" + locked + none),
+        "noted: Waiting for another program to finish..., busy", "info: Info goes here!!!"};
     // A save after a maximize writes the values shown, as read before it.
     QTest::addRow("save after maximize") << "open a.smc; menu mnuMaxHero; save Hero" << QStringList{confirm("the Hero's"),
         "box: icon 1 | Max'd the Hero! | All 99 of the Hero's Level Stats are set to 999 HP and 99 Strength, "
