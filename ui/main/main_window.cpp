@@ -356,7 +356,8 @@ void Main::Quit() {
 
 void Main::closeEvent(QCloseEvent* event) {
     Quit();
-    event->accept();
+    // During a maximize run the window stays until the run has said what it wrote.
+    event->setAccepted(!maximizing_);
 }
 
 void Main::endProgram(int exitCode) {
