@@ -37,7 +37,7 @@ build: configure
 	cmake --build $(BUILD)
 
 sample: build
-	$(BUILD)/tools/thornwake-sample-image sample.smc
+	$(BUILD)/tools/thornwake-sample-image --force sample.smc
 	@echo "Wrote sample.smc: open it with File > Open ROM."
 
 run: build

@@ -40,13 +40,13 @@ std::string Counted(int count, const char* noun) {
 }
 
 // The whole file, refused unread when it is larger than any import can be.
+// A FIFO is read until its writer closes it.
 Result<std::string> ReadInputFile(const std::string& path) {
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (!std::filesystem::exists(status)) {
-        return Status::Fail(path + ": no such file");
+    if (const Result<os::FileInfo> named = os::InfoAt(path); !named) {
+        return Status::Fail(path + ": " + named.message());
     }
-    if (std::filesystem::is_directory(status)) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
         return Status::Fail(path + ": is a directory");
     }
     std::ifstream in(path, std::ios::binary);
@@ -198,10 +198,8 @@ int Export(const Streams& io, const std::string& path, ExportFormat format, char
 }
 
 int Import(const Streams& io, const std::string& path, const std::string& inputFile, bool dryRun) {
-    Image image;
-    if (Status opened = image.Open(path, dryRun ? OpenMode::ReadOnly : OpenMode::ReadWrite, io.patience); !opened) {
-        return Report(io, opened);
-    }
+    // The input first: a FIFO whose writer takes its time, or a bad row, must
+    // not keep other writers from the image meanwhile.
     const Result<std::string> text = ReadInputFile(inputFile);
     if (!text) {
         return Report(io, text.status());
@@ -218,6 +216,10 @@ int Import(const Streams& io, const std::string& path, const std::string& inputF
         io.err << inputFile << ": " << Counted(static_cast<int>(input.errors.size()), "error")
                << "; nothing written to " << path << "\n";
         return ExitFailure;
+    }
+    Image image;
+    if (Status opened = image.Open(path, dryRun ? OpenMode::ReadOnly : OpenMode::ReadWrite, io.patience); !opened) {
+        return Report(io, opened);
     }
 
     std::vector<ImportRow>& rows = input.rows;

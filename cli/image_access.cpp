@@ -13,6 +13,11 @@ std::string Hex(std::uint64_t value) {
     return text;
 }
 
+std::string TooLargeMessage(std::uint64_t size) {
+    return "This ROM is too large: it has " + std::to_string(size) + " bytes, " + std::to_string(size - ROMSizeLimit) +
+           " more than the " + std::to_string(ROMSizeLimit) + " this program takes.";
+}
+
 }  // namespace
 
 std::string RecordName(const RecordId& id) {
@@ -42,31 +47,29 @@ Status Image::Fail(const std::string& message) const {
 
 Status Image::Open(const std::string& path, OpenMode mode, std::chrono::milliseconds lockPatience) {
     path_ = path;
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (!std::filesystem::exists(status)) {
-        return Fail("no such file");
+    // The system's own reason: a link loop or a folder one may not enter is
+    // no missing file.
+    const Result<os::FileInfo> named = os::InfoAt(path);
+    if (!named) {
+        return Fail(named.message());
     }
     // RomFile refuses the others too, but opening a folder for writing would
     // fail with the system's reason first.
-    if (!std::filesystem::is_regular_file(status)) {
+    if (!named.value().regular) {
         return Status::Fail(path + " is not a regular file.");
     }
     if (Status opened = file_.Open(path, mode); !opened) {
         return opened;
     }
     const Result<SizeCheck> verdict = file_.LoadROMFileSize(path);
-    if (!verdict) {
-        return verdict.status();
-    }
-    if (verdict.value() == SizeCheck::Refused) {
-        return Fail(RefusedROMMessage);
-    }
     const Result<std::uint64_t> size = file_.Size();
-    if (!size) {
-        return size.status();
+    if (!verdict || !size) {
+        return verdict ? size.status() : verdict.status();
     }
     size_ = size.value();
+    if (verdict.value() == SizeCheck::Refused) {
+        return Fail(size_ == HeaderedROMSize ? RefusedROMMessage : TooLargeMessage(size_));
+    }
     return mode == OpenMode::ReadWrite ? lock_.Acquire(lockPatience) : Status::Ok();
 }
 

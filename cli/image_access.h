@@ -38,9 +38,11 @@ using RecordBytes = LevelRecordBytes;
 // passed the size check. Messages of failures start with the path.
 class Image {
 public:
-    // A missing image is an error, as is anything but a regular file (links
-    // followed): "PATH is not a regular file.". A refused size fails with the
-    // editor's message. Opened for writing, the image is held under the
+    // A path the system cannot follow fails with its reason ("PATH: Too many
+    // levels of symbolic links"), anything but a regular file (links
+    // followed) with "PATH is not a regular file.". A refused size fails with
+    // the editor's message for the headered size, else says how much too
+    // large the image is. Opened for writing, the image is held under the
     // writer's lock until this object goes, waiting up to `lockPatience` for
     // another writer; the lock also checks the file is still at its path.
     Status Open(const std::string& path, OpenMode mode,

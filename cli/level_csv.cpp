@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdio>
 #include <map>
+#include <set>
 
 #include <nlohmann/json.hpp>
 
@@ -258,11 +259,60 @@ std::string JsonReason(const std::string& what) {
     return "malformed JSON: " + reason;
 }
 
+// Stops the parser at the first value no export holds.
+struct JsonRefusal {
+    InputError error;
+};
+
+// Watches the parser's events: an entry object names each key once, and
+// nothing nests deeper than an array or object where a cell is, so that no
+// value read can be too deep to walk. Throws JsonRefusal.
+class JsonShape {
+public:
+    bool operator()(int depth, nlohmann::json::parse_event_t event, const nlohmann::json& parsed) {
+        using Event = nlohmann::json::parse_event_t;
+        const bool opens = event == Event::object_start || event == Event::array_start;
+        if (depth == 0 && event == Event::array_start) {
+            inArray_ = true;
+        }
+        if (depth == 1 && (opens || event == Event::value)) {
+            ++entry_;
+            keys_.clear();
+        }
+        if (opens && depth > CellDepth) {
+            Refuse("nested more than " + std::to_string(CellDepth + 1) +
+                   " deep; an export holds numbers, text and null in its objects");
+        }
+        if (depth == CellDepth && event == Event::key && !keys_.insert(parsed.get<std::string>()).second) {
+            Refuse("has the key " + Quoted(parsed.get<std::string>()) + " twice");
+        }
+        return true;
+    }
+
+private:
+    static constexpr int CellDepth = 2;  // the array, an entry, a cell
+
+    void Refuse(const std::string& message) const {
+        throw JsonRefusal{{inArray_ ? ": entry " + std::to_string(entry_) : "", message}};
+    }
+
+    bool inArray_ = false;
+    std::size_t entry_ = 0;
+    std::set<std::string> keys_;
+};
+
 // The JSON of an export: an array of objects with the nine keys.
 Input ReadJson(std::string_view text) {
+    // The parser takes a NUL for the end of the text and would ignore what follows.
+    if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+        return {{}, InputError{":" + std::to_string(1 + LineBreaks(text.substr(0, nul))),
+                               "malformed JSON: a NUL byte, which JSON text never holds"}};
+    }
     nlohmann::json document;
     try {
-        document = nlohmann::json::parse(text);
+        document = nlohmann::json::parse(text, JsonShape());
+    } catch (const JsonRefusal& refusal) {
+        return {{}, refusal.error};
     } catch (const nlohmann::json::parse_error& e) {
         const std::size_t at = std::min<std::size_t>(e.byte > 0 ? e.byte - 1 : 0, text.size());
         return {{}, InputError{":" + std::to_string(1 + LineBreaks(text.substr(0, at))), JsonReason(e.what())}};
@@ -306,7 +356,8 @@ void CheckRecords(const std::vector<InputRecord>& records, ImportRows& result) {
     for (const InputRecord& input : records) {
         const auto fail = [&](const std::string& message) { result.errors.push_back({input.place, message}); };
         if (input.cells.size() != ColumnCount) {
-            fail("has " + std::to_string(input.cells.size()) + " fields; the header has " +
+            const std::size_t fields = input.cells.size();
+            fail("has " + std::to_string(fields) + (fields == 1 ? " field" : " fields") + "; the header has " +
                  std::to_string(ColumnCount));
             continue;
         }

@@ -1,6 +1,8 @@
 #include "levels_cli.h"
 
+#include <charconv>
 #include <chrono>
+#include <cmath>
 #include <exception>
 #include <map>
 #include <ostream>
@@ -18,6 +20,38 @@ std::optional<CharacterId> ParsedCharacter(const std::string& key) {
     return key.empty() ? std::nullopt : CharacterFromKey(key);
 }
 
+// An empty name would mean the current folder or standard output to some
+// calls; it is always a slip.
+const CLI::Validator FileName(
+    [](const std::string& name) { return name.empty() ? std::string("the file name is empty") : std::string(); },
+    "");
+
+// Checked as text, so that nan, inf and words never reach the conversion.
+const CLI::Validator WaitSeconds(
+    [](const std::string& text) {
+        double seconds = -1;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+        const bool valid = error == std::errc() && end == text.data() + text.size() && std::isfinite(seconds) &&
+                           seconds >= 0 && seconds <= 3600;
+        return valid ? std::string() : std::string("a number of seconds from 0 to 3600");
+    },
+    "FLOAT in [0 - 3600]");
+
+// A first word that names no subcommand: "frob: not a subcommand; ...", not
+// CLI11's "A subcommand is required".
+std::string UnknownSubcommand(const CLI::App& app) {
+    const std::vector<std::string> left = app.remaining();
+    if (!app.get_subcommands().empty() || left.empty() || left.front().rfind('-', 0) == 0) {
+        return {};
+    }
+    std::string names;
+    const auto subcommands = app.get_subcommands([](const CLI::App*) { return true; });
+    for (std::size_t i = 0; i < subcommands.size(); ++i) {
+        names += (i == 0 ? "" : i + 1 == subcommands.size() ? " or " : ", ") + subcommands[i]->get_name();
+    }
+    return left.front() + ": not a subcommand; expected " + names;
+}
+
 }  // namespace
 
 int RunLevelsCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
@@ -30,24 +64,25 @@ int RunLevelsCli(int argc, const char* const* argv, std::ostream& out, std::ostr
     double waitSeconds = std::chrono::duration<double>(WriterLockPatience).count();
     app.add_option("--wait", waitSeconds,
                    "Seconds a command that writes waits for another program changing the image (default 3)")
-        ->check(CLI::Range(0.0, 3600.0));
+        ->check(WaitSeconds);
     const auto characterNames = std::vector<std::string>{"hero", "sprite", "girl"};
 
     std::string image;
     std::string character;
 
     CLI::App* show = app.add_subcommand("show", "Print the level tables as aligned text.");
-    show->add_option("IMAGE", image, "ROM image file")->required();
+    show->add_option("IMAGE", image, "ROM image file")->required()->check(FileName);
     show->add_option("--character", character, "Only this character: hero, sprite or girl")
         ->check(CLI::IsMember(characterNames, CLI::ignore_case));
 
     std::string format = "csv";
     std::string outputFile;
     CLI::App* exportCmd = app.add_subcommand("export", "Write every level record of the three characters.");
-    exportCmd->add_option("IMAGE", image, "ROM image file")->required();
+    exportCmd->add_option("IMAGE", image, "ROM image file")->required()->check(FileName);
     exportCmd->add_option("--format", format, "csv (default) or json")
         ->check(CLI::IsMember({"csv", "json"}, CLI::ignore_case));
-    exportCmd->add_option("-o,--output", outputFile, "Write to this file instead of standard output");
+    exportCmd->add_option("-o,--output", outputFile, "Write to this file instead of standard output")
+        ->check(FileName);
     const std::map<std::string, char> delimiters{{"comma", ','}, {"semicolon", ';'}, {"tab", '\t'}};
     std::string delimiter = "comma";
     CLI::Option* delimiterOption = exportCmd->add_option(
@@ -60,17 +95,18 @@ int RunLevelsCli(int argc, const char* const* argv, std::ostream& out, std::ostr
         "import", "Write the records of a CSV or JSON file (any rows, any order) into the image.\n"
                   "Every row is checked first; if one is bad, nothing is written.\n"
                   "Only records whose values differ from the image's are written.");
-    importCmd->add_option("IMAGE", image, "ROM image file")->required();
+    importCmd->add_option("IMAGE", image, "ROM image file")->required()->check(FileName);
     importCmd->add_option("FILE", inputFile,
                           "CSV with the header row of an export, separated by commas, semicolons or tabs,\n"
                           "or the JSON of export --format json")
-        ->required();
+        ->required()
+        ->check(FileName);
     importCmd->add_flag("--dry-run", dryRun, "Print what would change, level by level, and write nothing");
 
     std::string target;
     CLI::App* max = app.add_subcommand("max", "Raise every level of a character, or of all three, to the maximum:\n"
                                               "HP 999, MP 99 (the Hero none), every other stat 99.");
-    max->add_option("IMAGE", image, "ROM image file")->required();
+    max->add_option("IMAGE", image, "ROM image file")->required()->check(FileName);
     max->add_option("CHARACTER", target, "hero, sprite, girl or all")
         ->required()
         ->check(CLI::IsMember({"hero", "sprite", "girl", "all"}, CLI::ignore_case));
@@ -78,14 +114,15 @@ int RunLevelsCli(int argc, const char* const* argv, std::ostream& out, std::ostr
     std::string imageB;
     std::string ipsFile;
     CLI::App* diff = app.add_subcommand("diff", "Print the levels whose records differ, field by field.");
-    diff->add_option("IMAGE_A", image, "ROM image file")->required();
-    diff->add_option("IMAGE_B", imageB, "ROM image file")->required();
-    diff->add_option("--ips", ipsFile, "Also write an IPS patch that turns A's level tables into B's");
+    diff->add_option("IMAGE_A", image, "ROM image file")->required()->check(FileName);
+    diff->add_option("IMAGE_B", imageB, "ROM image file")->required()->check(FileName);
+    diff->add_option("--ips", ipsFile, "Also write an IPS patch that turns A's level tables into B's")
+        ->check(FileName);
 
     bool fixChecksum = false;
     CLI::App* check = app.add_subcommand(
         "check", "Print the size check's verdict, the internal header and whether its checksum is valid.");
-    check->add_option("IMAGE", image, "ROM image file")->required();
+    check->add_option("IMAGE", image, "ROM image file")->required()->check(FileName);
     check->add_flag("--fix-checksum", fixChecksum, "Rewrite the four checksum bytes, and nothing else");
 
     const auto json = [&] { return CLI::detail::to_lower(format) == "json"; };
@@ -97,7 +134,11 @@ int RunLevelsCli(int argc, const char* const* argv, std::ostream& out, std::ostr
     } catch (const CLI::Success& e) {  // --help, --version
         return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
-        app.exit(e, out, err);
+        if (const std::string unknown = UnknownSubcommand(app); !unknown.empty()) {
+            app.exit(CLI::ValidationError(unknown), out, err);
+        } else {
+            app.exit(e, out, err);
+        }
         return ExitUsage;
     }
 

@@ -5,9 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 namespace thornwake::cli {
 namespace {
@@ -34,33 +34,61 @@ bool WriteAll(int fd, const std::string& bytes) {
 }  // namespace
 
 Status ReplaceFile(const std::string& named, const std::string& bytes) {
-    std::string path = named;
-    std::error_code error;
-    const auto type = std::filesystem::status(path, error).type();
-    if (type == std::filesystem::file_type::fifo || type == std::filesystem::file_type::character ||
-        type == std::filesystem::file_type::block) {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    struct stat old {};
+    const bool exists = ::stat(named.c_str(), &old) == 0;
+    const int missing = errno;
+    struct stat link {};
+    if (!exists && missing != ENOENT) {
+        return CannotWrite(named, missing);  // a link loop, a folder one may not enter, a name too long
+    }
+    if (!exists && ::lstat(named.c_str(), &link) == 0) {
+        // Writing would create a file wherever the link points, perhaps far from here.
+        std::string target(PATH_MAX, '\0');
+        const ssize_t length = ::readlink(named.c_str(), target.data(), target.size());
+        target.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+        return Status::Fail(named + ": cannot write: a link to " + target + ", which does not exist");
+    }
+    if (exists && S_ISDIR(old.st_mode)) {
+        return CannotWrite(named, EISDIR);
+    }
+    if (exists && !S_ISREG(old.st_mode)) {
+        const int fd = ::open(named.c_str(), O_WRONLY | O_CLOEXEC);
         const bool written = fd >= 0 && WriteAll(fd, bytes);
         const int reason = errno;
         if (fd >= 0) {
             ::close(fd);
         }
-        return written ? Status::Ok() : CannotWrite(path, reason);
+        return written ? Status::Ok() : CannotWrite(named, reason);
     }
-    if (std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))) {
-        path = std::filesystem::weakly_canonical(path, error).string();
+    // Refused where a shell's redirect would be: a read-only file, or for the
+    // superuser an immutable one.
+    if (exists && ::faccessat(AT_FDCWD, named.c_str(), W_OK, AT_EACCESS) != 0) {
+        return CannotWrite(named, errno);
+    }
+    std::string path = named;
+    if (exists && ::lstat(named.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        char* resolved = ::realpath(named.c_str(), nullptr);
+        if (!resolved) {
+            return CannotWrite(named, errno);
+        }
+        path = resolved;
+        std::free(resolved);
     }
     std::string temporary = path + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
         return CannotWrite(named, errno);
     }
-    struct stat old {};
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~mask);
     int reason = 0;
-    if (::fchmod(fd, mode) != 0 || !WriteAll(fd, bytes) || ::fsync(fd) != 0) {
+    // The owner and group stay, as when the file is written into. Only the
+    // superuser can give a file away; anyone else's replacement is theirs.
+    if (exists && ::fchown(fd, old.st_uid, old.st_gid) != 0 && (errno != EPERM || ::geteuid() == 0)) {
+        reason = errno;
+    }
+    const mode_t mode = exists ? (old.st_mode & 07777) : (0666 & ~mask);
+    if (reason == 0 && (::fchmod(fd, mode) != 0 || !WriteAll(fd, bytes) || ::fsync(fd) != 0)) {
         reason = errno;
     }
     if (::close(fd) != 0 && reason == 0) {

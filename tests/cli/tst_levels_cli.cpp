@@ -136,7 +136,8 @@ private slots:
         QVERIFY(QDir::setCurrent(dir_.path()) && writeFile("game.sfc", g_) && writeFile("out", "old") &&
                 writeFile("b.sfc", b_) && writeFile("ro.sfc", g_) && writeFile("levels.csv", csv.toUtf8()) &&
                 QDir().mkdir("dir") && ::mkfifo("fifo", 0600) == 0 &&
-                writeFile("bad.csv", csv.replace("girl,99,", "girl,100,").toUtf8()));
+                ::symlink("loop", "loop") == 0 && ::symlink("gone", "dangling") == 0 &&
+                writeFile("bad.csv", csv.replace("girl,99,", "girl,100,").toUtf8() + "hero\n"));
         readOnly_ = setReadOnly("ro.sfc", true);
         const QByteArray hero = heroEdited(g_), girl4 = "{\"character\":\"Girl\",\"level\":4,\"hp\":1,\"mp\":1,"
             "\"strength\":1,\"agility\":1,\"constitution\":1,\"intelligence\":1,\"wisdom\":true}";
@@ -151,6 +152,9 @@ private slots:
                 writeFile("head.csv", "character;level;hp\nhero;1;2\n") &&
                 writeFile("obj.json", "{\"character\": \"hero\"}") &&
                 writeFile("girl.json", "[" + girl4 + ",\n" + girl4 + "]") && writeFile("many.csv", many) &&
+                writeFile("deep.json", "[" + girl4.chopped(5) + QByteArray(1e5, '[').leftJustified(2e5, ']') + "}]") &&
+                writeFile("twice.json", "[" + QByteArray(girl4).replace("\"hp\":1", "\"hp\":1,\"hp\":2") + "]") &&
+                writeFile("nul.json", "[" + girl4 + QByteArray("]\0 garbage", 10)) &&
                 writeFile("1MiB.csv", header.leftJustified(1 << 20, '\n')) &&
                 writeFile("big.csv", header.leftJustified((1 << 20) + 1, '\n')));
         entries_ = QDir().entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
@@ -180,6 +184,7 @@ private slots:
                                                   "check game.sfc --fix-checksum"}) {
             const QString special = QStringList{"dir", "fifo", "/dev/null"}[command.indexOf(' ') % 3];
             row(QString(command).replace("game.sfc", special), 1, {}, special + " is not a regular file.\n");
+            row(QString(command).replace("game.sfc", "loop"), 1, {}, "loop: Too many levels of symbolic links\n");
             if (command.contains(QRegularExpression("import|max|fix"))) {  // the commands that write
                 row("--wait 0 " + command, 1, {}, "game.sfc is being changed by another program.\n", {}, {},
                     "locked " + command);
@@ -196,12 +201,20 @@ private slots:
         row("show ro.sfc", 0, table(g, 0) + '\n' + table(g, 1) + '\n' + table(g, 2));
         row("show game.sfc --character GIRL", 0, table(g, 2), {}, shortImage, {}, "show girl of a short image");
         row("show game.sfc --character hero", 0, table(g, 0), {}, {}, {}, "locked show");
-        row("show typo.sfc", 1, {}, "typo.sfc: no such file\n");
+        row("show typo.sfc", 1, {}, "typo.sfc: No such file or directory\n");
+        row("show " + QString(300, 'x'), 1, {}, QString(300, 'x') + ": File name too long\n", {}, {}, "show long name");
+        row("show game.sfc", 1, {}, "game.sfc: This ROM is too large: it has 3146241 bytes, 1 more than the 3146240 "
+            "this program takes.\n", g.leftJustified(3146241), {}, "show too large");
         row("export game.sfc", 0, exported(g, false));
         row("export game.sfc --format JSON", 0, exported(g, true));
         row("export ro.sfc -o out", 0, {}, {}, {}, exported(g, false).toUtf8());
         row("export game.sfc -o out", 1, {}, "out: cannot write: File too large\n", {}, {}, "full export");
         row("export game.sfc -o game.sfc", 1, {}, "game.sfc: is game.sfc itself; choose another output file\n");
+        row("export game.sfc -o loop", 1, {}, "loop: cannot write: Too many levels of symbolic links\n");
+        row("export game.sfc -o ro.sfc", 1, {}, QString("ro.sfc: cannot write: %1\n").arg(strerror(readOnly_)));
+        row("export game.sfc -o out", 0, {}, {}, {}, exported(g, false).toUtf8(), "owned export");
+        row("diff game.sfc b.sfc --ips dangling", 1, {}, "dangling: cannot write: a link to gone, which does not "
+            "exist\n");
         // An untouched export changes no byte: the stray bytes in the Hero's MP slots are no difference.
         row("import ro.sfc levels.csv --dry-run", 0, "0 records would change; nothing written.\n");
         for (const QString file : {"levels.csv", "levels.json"})
@@ -232,7 +245,15 @@ private slots:
         row("import game.sfc big.csv", 1, {}, "big.csv: is larger than 1 MiB, far more than level records take (an "
             "export of all 297 is about 10 KB); check that it is the file you meant\n");
         row("import game.sfc bad.csv", 1, {}, "bad.csv:298: level \"100\" is not a whole number from 1 to 99\n"
-            "bad.csv: 1 error; nothing written to game.sfc\n");
+            "bad.csv:299: has 1 field; the header has 9\nbad.csv: 2 errors; nothing written to game.sfc\n");
+        row("import game.sfc deep.json", 1, {}, "deep.json: entry 1: nested more than 3 deep; an export holds numbers, "
+            "text and null in its objects\ndeep.json" + nothing);
+        row("import game.sfc twice.json", 1, {}, "twice.json: entry 1: has the key \"hp\" twice\ntwice.json" + nothing);
+        row("import game.sfc nul.json", 1, {}, "nul.json:1: malformed JSON: a NUL byte, which JSON text never holds\n"
+            "nul.json" + nothing);
+        row("import game.sfc loop", 1, {}, "loop: Too many levels of symbolic links\n", {}, {}, "import from a loop");
+        row("--wait 0 import game.sfc fifo", 1, {}, "fifo:1: expected a header row naming " + keys +
+            ", separated by commas, semicolons or tabs.\nfifo" + nothing, {}, {}, "locked import, fifo fed");
         const QByteArray fixed = withChecksum(b_);
         // HP 999 and every other stat 99 ('c'), the Hero's MP byte 0, in the tables of `who`.
         const auto maxed = [&](const QList<int>& who) {
@@ -280,23 +301,35 @@ private slots:
             "at 0xFFDC.\n", wordAt(fixed, 0xFFDE), wordAt(fixed, 0xFFDC)), {}, b_, fixed);
         row("check game.sfc --fix-checksum", 0, checkText(g) + "The checksum is valid already; nothing written.\n",
             {}, {}, {}, "fix valid");
-        row("max game.sfc everyone", 2, {},
-            "CHARACTER: everyone not in {hero,sprite,girl,all}\nRun with --help for more information.\n");
+        const QString usage = "\nRun with --help for more information.\n";
+        row("max game.sfc everyone", 2, {}, "CHARACTER: everyone not in {hero,sprite,girl,all}" + usage);
+        for (const QString seconds : {"nan", "abc"})
+            row("--wait " + seconds + " max game.sfc hero", 2, {}, "--wait: a number of seconds from 0 to 3600" +
+                usage);
+        row("show ", 2, {}, "IMAGE: the file name is empty" + usage);
+        row("export game.sfc -o ", 2, {}, "--output: the file name is empty" + usage);
+        row("diff game.sfc b.sfc --ips ", 2, {}, "--ips: the file name is empty" + usage);
+        row("frob game.sfc", 2, {}, "frob: not a subcommand; expected show, export, import, max, diff or check" +
+            usage);
     }
 
     // Rows named "locked ..." run while the test holds the writer's lock on game.sfc, "full ..." with no room
-    // for a file.
+    // for a file, "owned ..." with "out" owned by nobody, "... fed" with head.csv written into the FIFO.
     void commands() {
         QFETCH(QStringList, args);
         QFETCH(QByteArray, before);
         QFETCH(QStringList, result);
         const QString tag = QTest::currentDataTag();
-        if (result[2].startsWith("Cannot open \"ro.sfc\"") && !readOnly_) QSKIP("cannot make a file read-only here");
+        if (result[2].contains("ro.sfc") && !readOnly_) QSKIP("cannot make a file read-only here");
         QFile image("game.sfc");
         QVERIFY(writeFile("game.sfc", before) && writeFile("out", "old"));
         if (tag.startsWith("locked")) QVERIFY(image.open(QFile::ReadOnly) && ::flock(image.handle(), LOCK_EX) == 0);
+        if (tag.startsWith("owned") && ::chown("out", 65534, 65534) != 0) QSKIP("cannot give a file away here");
         if (tag.startsWith("full"))
             args = QStringList{"-c", "trap '' XFSZ; ulimit -f 0; exec \"$0\" \"$@\"", THORNWAKE_LEVELS_EXE} + args;
+        if (tag.endsWith("fed"))
+            args = QStringList{"-c", "timeout 9 sh -c 'cat head.csv >fifo' & exec \"$0\" \"$@\"",
+                               THORNWAKE_LEVELS_EXE} + args;
         QProcess process;
         if (tag.contains('|')) {  // "FAULT|name": see fault_shim.cpp
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -304,7 +337,7 @@ private slots:
             environment.insert("THORNWAKE_FAULT", tag.section('|', 0, 0));
             process.setProcessEnvironment(environment);
         }
-        process.start(tag.startsWith("full") ? "sh" : THORNWAKE_LEVELS_EXE, args);
+        process.start(args[0] == "-c" ? "sh" : THORNWAKE_LEVELS_EXE, args);
         QVERIFY(process.waitForFinished(30000));
         const bool killed = process.exitStatus() == QProcess::CrashExit;
         const QStringList got{killed ? "killed" : QString::number(process.exitCode()),
@@ -312,6 +345,7 @@ private slots:
         QCOMPARE(got, result);
         QFile::rename("moved.sfc", "game.sfc");  // the image another program moved away, with what reached it
         QTEST(readFile(args.contains("out") ? "out" : "game.sfc"), "after");
+        if (tag.startsWith("owned")) QCOMPARE(QFileInfo("out").ownerId() + QFileInfo("out").groupId(), 2 * 65534u);
         QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), entries_);
     }
 

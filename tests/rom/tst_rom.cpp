@@ -542,15 +542,28 @@ private slots:
                 unsigned(image[0xFFDC] | image[0xFFDD] << 8) == (~sum & 0xFFFF));
         for (std::uint64_t at = HeroBase + 2; at < GirlBase; at += 8) heroMpBytesSet += image[at] != 0;
         QVERIFY(heroMpBytesSet > 0 && heroMpBytesSet < 99);
-        const QString made = QString::fromStdString(Path("made.sfc"));
-        QProcess maker;  // exit status 0 and no message only for one writable output
-        for (const QStringList& arguments : {QStringList{made}, QStringList{},
-                                             QStringList{Path("none/made.sfc").c_str()}, QStringList{"a", "b"}}) {
+        // The program: the arguments; its exit status, the size of made.sfc after it, the first line of its
+        // output and its messages.
+        const QString made = dir_.filePath("made.sfc"), none = dir_.filePath("none/made.sfc");
+        const QString usage = "\nRun with --help for more information.\n";
+        const QList<QPair<QStringList, QString>> runs{
+            {{made}, "1 0  Cannot write " + made + ": File exists; give --force to replace it\n"},
+            {{"--force", made}, "0 2097152  "},
+            {{"--help"}, "0 2097152 Writes a made-up 2 MiB ROM image with varied level tables, to try the Thornwake "
+                         "editor on. "},
+            {{}, "2 2097152  OUTPUT is required" + usage},
+            {{"a", "b"}, "2 2097152  The following argument was not expected: b" + usage},
+            {{none}, "1 2097152  Cannot write " + none + ": No such file or directory\n"}};
+        QVERIFY(QFile(made).open(QFile::WriteOnly));
+        QProcess maker;
+        maker.setWorkingDirectory(dir_.path());
+        for (const auto& [arguments, result] : runs) {
             maker.start(THORNWAKE_SAMPLE_IMAGE_PROGRAM, arguments);
-            QVERIFY(maker.waitForFinished(30000) && maker.exitCode() == (arguments == QStringList{made} ? 0 : 1) &&
-                    maker.readAllStandardError().isEmpty() == (arguments == QStringList{made}));
+            QVERIFY(maker.waitForFinished(30000));
+            QCOMPARE(QString("%1 %2 %3 ").arg(maker.exitCode()).arg(QFileInfo(made).size())
+                         .arg(maker.readAllStandardOutput().split('\n')[0]) + maker.readAllStandardError(), result);
         }
-        QVERIFY(ReadWholeFile(made.toStdString()) == image);
+        QVERIFY(ReadWholeFile(made.toStdString()) == image && !QFile::exists(dir_.filePath("--help")));
     }
 };
 
