@@ -210,12 +210,19 @@ private slots:
         QCOMPARE(e.desktop.messages.mid(e.boxesSeen), QStringList());
     }
 
-    // No option set: the desktop's own Open dialog where it has one.
+    // The desktop's own Open dialog where it has one; each entry shown by its caption alone.
     void openDialog() {
         QFileDialog dialog;
         PrepareOpenFileDialog(dialog, thornwake::OpenFileRequest{thornwake::RomFileFilters(),
                                                                  thornwake::PreselectedRomFilter, {}});
-        QCOMPARE(dialog.options(), QFileDialog().options());
+        QCOMPARE(dialog.options(), QFileDialog().options() | QFileDialog::HideNameFilterDetails);
+        const auto* shown = dialog.findChild<QComboBox*>("fileTypeCombo");
+        QStringList captions;
+        for (int i = 0; i < shown->count(); ++i)
+            captions << (i == shown->currentIndex() ? "> " : "") + shown->itemText(i);
+        QCOMPARE(captions, QStringList({"All Files (*.*)", "> All SNES ROM Files (*.swc, *.smc, *.fig)",
+                                        "Super MagiCom ROM File (*.smc)", "Super Wild Card ROM File (*.swc)",
+                                        "Super UFO 8/Pro Fighter X ROM File (*.fig)"}));
     }
 
     // The client area; each panel in the tab page, below the strip; every
@@ -244,9 +251,9 @@ void TestMainWindow::scenario_data() {
                   versioned = "caption: Thornwake Level & Stat Editor (v0.22b)";
     const QString hero1 = "Hero: level 1: -5015|247|127|7|138|18",
                   sprite5 = "Sprite: level 5: -32006|10|141|21|152|32|163";
-    const QString dialog = "dialog: All Files (*.*) (*) / All SNES ROM Files (*.swc, *.smc, *.fig) (*.smc *.swc *.fig) "
-                           "/ Super MagiCom ROM File (*.smc) / Super Wild Card ROM File (*.swc) / "
-                           "Super UFO 8/Pro Fighter X ROM File (*.fig), #1, ";
+    const QString dialog = "dialog: All Files (*.*) (*) / All SNES ROM Files (*.swc, *.smc, *.fig) (*.smc *.swc *.fig "
+                           "*.sfc) / Super MagiCom ROM File (*.smc) (*.smc) / Super Wild Card ROM File (*.swc) (*.swc) / "
+                           "Super UFO 8/Pro Fighter X ROM File (*.fig) (*.fig), #1, ";
     auto box = [](const QString& title, const QString& text) {
         return "box: icon 2 | " + title + " | " + text + " | buttons 400 | default 400"; };
     auto confirm = [](const QString& whose) {

@@ -7,21 +7,24 @@
 namespace thornwake {
 
 QStringList RomFileFilters() {
-    // Qt reads an entry's patterns from its last parentheses. Where the
-    // description's own would select other files than it means ("*.*" skips
-    // names without a dot; "*.swc," keeps its comma), the right patterns
-    // follow in a pair of their own.
+    // Qt reads an entry's patterns from its last parentheses, and the dialog
+    // shows only what stands before them. So each caption is followed by the
+    // patterns of exactly the files it means, in a pair of their own: "*.*"
+    // would skip names without a dot, "*.swc," would keep its comma, and the
+    // SNES images also take today's usual name, *.sfc.
     return {
         QStringLiteral("All Files (*.*) (*)"),
-        QStringLiteral("All SNES ROM Files (*.swc, *.smc, *.fig) (*.smc *.swc *.fig)"),
-        QStringLiteral("Super MagiCom ROM File ") + QStringLiteral("(*.smc)"),
-        QStringLiteral("Super Wild Card ROM File (*.swc)"),
-        QStringLiteral("Super UFO 8/Pro Fighter X ROM File (*.fig)"),
+        QStringLiteral("All SNES ROM Files (*.swc, *.smc, *.fig) (*.smc *.swc *.fig *.sfc)"),
+        QStringLiteral("Super MagiCom ROM File ") + QStringLiteral("(*.smc) (*.smc)"),
+        QStringLiteral("Super Wild Card ROM File (*.swc) (*.swc)"),
+        QStringLiteral("Super UFO 8/Pro Fighter X ROM File (*.fig) (*.fig)"),
     };
 }
 
 void PrepareOpenFileDialog(QFileDialog& dialog, const OpenFileRequest& request) {
-    // No options: the desktop's own dialog where it has one, Qt's where not.
+    // The desktop's own dialog where it has one, Qt's where not; the one
+    // option makes either show each entry's caption once.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilters(request.filters);

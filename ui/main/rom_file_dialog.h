@@ -9,8 +9,8 @@ namespace thornwake {
 
 struct OpenFileRequest;
 
-// The five entries, in order: each is its description, and its last
-// parentheses hold the patterns of exactly the files it means.
+// The five entries, in order: each is its caption, and its last parentheses
+// hold the patterns of exactly the files it means.
 QStringList RomFileFilters();
 // "All SNES ROM Files" comes up first.
 constexpr int PreselectedRomFilter = 1;
