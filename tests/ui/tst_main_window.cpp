@@ -124,7 +124,7 @@ struct Editor : QObject {
         QStringList parts;
         if (what == "caption") return window.windowTitle();
         if (what == "box") return desktop.messages.value(boxesSeen++).replace(folder.path(), "DIR");
-        if (what == "focus") return QApplication::focusWidget()->objectName();
+        if (what == "focus") return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : "none";
         if (what == "ran") return ran.join(' ');
         if (what.startsWith("flash")) return flashes.value(what.section(' ', 1));
         if (what.startsWith("file")) return changes(what.section(' ', 1));
@@ -270,7 +270,9 @@ void TestMainWindow::scenario_data() {
         "panels: Hero (tab 0)", hero1, "saves: Hero Sprite Girl", "Sprite: level 0: ||||||", "file a.smc: unchanged",
         "end: 0"};
     QTest::addRow("close keeps texts") << "open a.smc; tab 1; row Sprite 5; row Hero 4; menu mnuClose" << QStringList{
-        versioned, closed, "panels: (tab 1)", sprite5, "Hero: level 4: 30189|128|8|139|19|150"};
+        versioned, closed, "panels: (tab 1)", sprite5, "Hero: level 4: 30189|128|8|139|19|150", "focus: QuitCMD"};
+    // Opened from a field, the image's level list takes the focus: a Space then cannot hit Quit.
+    QTest::addRow("open from a field") << "open a.smc; press HeroHPTXT Ctrl+O" << QStringList{hero1, "focus: HeroLevelLST"};
     QTest::addRow("another image") << "open a.smc; tab 1; row Sprite 5; open b.swc" << QStringList{
         "panels: Hero (tab 0)", "Hero: level 1: 634|13|144|24|155|35", sprite5, dialog + "DIR/a.smc",
         "file a.smc: unchanged", "file b.swc: unchanged"};
@@ -285,6 +287,8 @@ void TestMainWindow::scenario_data() {
     // nothing; a click on the entry picked reads it again; Ctrl+click unpicks it.
     QTest::addRow("focus into a list") << "open a.smc; tab 1; press SpriteHPTXT Shift+Tab" << QStringList{
         "focus: SpriteLevelLST", "Sprite: level 0: ||||||", "saves: Hero Girl"};
+    QTest::addRow("focus into a list, Down") << "open a.smc; tab 1; press SpriteHPTXT Shift+Tab; press SpriteLevelLST Down"
+                                             << QStringList{"Sprite: level 1: -12982|85|216|96|227|107|238"};
     QTest::addRow("click on the entry picked") << "open a.smc; tab 1; click Sprite 5; set Sprite HP 7; click Sprite 5"
                                                << QStringList{sprite5, "saves: Hero Sprite Girl"};
     QTest::addRow("Ctrl+click") << "open a.smc; tab 1; click Sprite 5; click Sprite 5 ctrl; save Sprite" << QStringList{

@@ -115,7 +115,6 @@ Main::Main(Desktop& desktop, QWidget* parent) : QMainWindow(parent), desktop_(de
     CloseROM();
     // Until the first Open or Close ROM the caption carries no version.
     setWindowTitle(StartupCaption());
-    quit_->setFocus();
 }
 
 Main::~Main() = default;
@@ -279,6 +278,8 @@ void Main::CloseROM() {
         saveWanted_[static_cast<std::size_t>(character)] = false;
     }
     setRomCommandsEnabled(false);
+    // Quit is the one control left, as at start.
+    quit_->setFocus();
 }
 
 void Main::LoadROM() {
@@ -342,6 +343,9 @@ void Main::OpenChosenROM(const QString& path) {
     }
     // Level 1 is read afresh even when it was selected already.
     LevelChosen(CharacterId::Hero);
+    // The focus leaves Quit, where closing the last image put it, so that a
+    // Space meant for the list cannot end the program.
+    if (!ended_) hero.levelList()->setFocus();
 }
 
 void Main::Quit() {
