@@ -73,6 +73,8 @@ struct Editor : QObject {
     QListWidget* list(const QString& who) const { return find<QListWidget>(who + "LevelLST"); }
     QString path(const QString& name) const {
         return name.isEmpty() || name.startsWith('/') ? name : folder.filePath(name); }
+    // A file's name as the system's bytes: %XX stands for a byte that is not UTF-8.
+    QByteArray bytes(const QString& name) const { return QByteArray::fromPercentEncoding(QFile::encodeName(path(name))); }
     void make(const QString& name, qsizetype size, int seed = 0) {
         made[name] = QByteArray(size, 0);
         for (qsizetype i = 0; i < size; ++i) made[name][i] = char((i * 131 + (i >> 8) * 7 + seed * 17) % 251);
@@ -85,8 +87,13 @@ struct Editor : QObject {
         const QStringList w = step.split(' ');
         const QString arg = step.section(' ', 1), rest = step.section(' ', 3);
         if (w[0] == "later") QTimer::singleShot(0, this, [this, arg] { run(arg); });  // inside the next command
-        else if (w[0] == "open") desktop.fileAnswers << path(arg), find<QAction>("mnuOpen")->trigger();
-        else if (w[0] == "start") window.OpenROM(path(arg));  // the file named on the command line
+        else if (w[0] == "open") desktop.fileAnswers << QFile::decodeName(bytes(arg)), find<QAction>("mnuOpen")->trigger();
+        else if (w[0] == "start") window.OpenAtStart(bytes(arg).toStdString());  // the file named on the command line
+        else if (w[0] == "hide") window.hide();
+        else if (w[0] == "show") {  // and wait for the box that the file named at start brings
+            window.show();
+            QVERIFY(QTest::qWaitFor([this] { return !desktop.messages.isEmpty(); }));
+        }
         else if (w[0] == "make") make(w[1], w[2].toInt(nullptr, 0));
         else if (w[0] == "poke") made[w[1]][w[2].toInt(nullptr, 0)] = char(w[3].toInt()), store(w[1]);
         else if (w[0] == "answer") desktop.messageAnswers << (arg == "Yes" ? QMessageBox::Yes : QMessageBox::No);
@@ -110,7 +117,8 @@ struct Editor : QObject {
         else if (w[0] == "closebox") window.close();
         else if (w[0] == "fail") w[1] == "flush" ? void(flushFails = true) : void(writesBeforeFailure = w[1].toInt());
         else if (w[0] == "short") shortWrite = w[1].toInt(), writesBeforeFailure = 0;
-        else if (w[0] == "move") made[w[2]] = made[w[1]], QFile::rename(path(w[1]), path(w[2]));
+        else if (w[0] == "move") made[w[2]] = made[w[1]], std::rename(bytes(w[1]), bytes(w[2]));
+        else if (w[0] == "link") ::symlink(qPrintable(arg), bytes(arg));
         else if (w[0] == "delete") QFile::remove(path(arg));
         else if (w[0] == "truncate")
             QFile::resize(path(w[1]), w[2].toInt(nullptr, 0)), made[w[1]].truncate(w[2].toInt(nullptr, 0));
@@ -316,6 +324,17 @@ void TestMainWindow::scenario_data() {
                                            << QStringList{refused, "end: 1", "Hero: level 0: |||||"};
     QTest::addRow("missing file at start") << "start none.smc; open"
                                            << QStringList{missing, missing, closed, dialog + "DIR/none.smc"};
+    // The system's own reason; a name that is not UTF-8 opens from the command line and from the dialog.
+    const QString longName = QString(300, 'x');
+    QTest::addRow("odd names") << "link loop; start loop; start " + longName << QStringList{
+        box("Cannot Open ROM", "Cannot open \"DIR/loop\": Too many levels of symbolic links."),
+        box("Cannot Open ROM", "Cannot open \"DIR/" + longName + "\": File name too long."), closed};
+    QTest::addRow("not UTF-8") << "move a.smc %E9t%E9.smc; start %E9t%E9.smc; open; open %E9t%E9.smc"
+                               << QStringList{"enabled: all", hero1, dialog + "DIR/\uFFFDt\uFFFD.smc"};
+    // Not before the window is on the screen, so that the box stands over it.
+    QTest::addRow("file at start, window hidden") << "make big.smc 2097664; hide; start big.smc" << QStringList{"end: "};
+    QTest::addRow("file at start, window shown") << "make big.smc 2097664; hide; start big.smc; show"
+                                                 << QStringList{refused, "end: 1"};
     QTest::addRow("short image") << "make short.smc 0x104844; open short.smc; row Sprite 2; menu mnuMaxAll"
                                  << QStringList{
         box("Cannot Read Level", "Level 2 of the Sprite could not be read.\n\nCannot read 2 byte(s) at offset "

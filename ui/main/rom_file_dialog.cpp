@@ -1,6 +1,11 @@
 #include "main/rom_file_dialog.h"
 
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+
+#include <filesystem>
+#include <vector>
 
 #include "desktop.h"
 
@@ -30,6 +35,20 @@ void PrepareOpenFileDialog(QFileDialog& dialog, const OpenFileRequest& request) 
     dialog.setNameFilters(request.filters);
     dialog.selectNameFilter(request.filters.value(request.selectedFilter));
     if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
+}
+
+std::string ChosenFileName(const QString& answer) {
+    const std::filesystem::path named(QFile::encodeName(answer).toStdString());
+    std::error_code error;
+    const bool missing = std::filesystem::symlink_status(named, error).type() == std::filesystem::file_type::not_found;
+    if (!answer.contains(QChar::ReplacementCharacter) || !missing) return named.string();
+    const QString wanted = QFileInfo(answer).fileName();
+    std::vector<std::string> matches;
+    for (std::filesystem::directory_iterator entry(named.parent_path(), error), end; !error && entry != end;
+         entry.increment(error)) {
+        if (QFile::decodeName(entry->path().filename().c_str()) == wanted) matches.push_back(entry->path().string());
+    }
+    return matches.size() == 1 ? matches.front() : named.string();
 }
 
 }  // namespace thornwake
