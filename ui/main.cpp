@@ -1,17 +1,21 @@
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFileInfo>
+#include <QFile>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <string>
 
 #include "desktop.h"
 #include "main/main_window.h"
 #include "program_info.h"
 
 namespace {
+
+constexpr int UsageErrorExitCode = 2;
 
 // --help and --version only print: they run on the offscreen platform, so they
 // work without a display (the build runs them to make the manual page).
@@ -23,9 +27,16 @@ bool OnlyPrints(int argc, char* argv[]) {
     });
 }
 
-// The file named on the command line as an absolute path, or empty for none.
-// --help, --version and wrong arguments print and end the program.
-QString FileArgument(const QApplication& app) {
+[[noreturn]] void UsageError(const QString& text) {
+    std::fprintf(stderr, "thornwake-editor: %s\n", text.toLocal8Bit().constData());
+    std::exit(UsageErrorExitCode);
+}
+
+// The file named on the command line as an absolute path, in the system's
+// bytes as given (a name need not be UTF-8, and a QString would not keep
+// it), or empty for none. --help and --version print and end the program,
+// wrong arguments too.
+std::string FileArgument(const QApplication& app, int argc, char* argv[]) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Thornwake Level & Stat Editor: edit the character level tables of a "
@@ -36,14 +47,28 @@ QString FileArgument(const QApplication& app) {
         QStringLiteral("FILE"),
         QStringLiteral("The ROM image to open at start, as if chosen with File > Open ROM."),
         QStringLiteral("[FILE]"));
+    if (!parser.parse(QCoreApplication::arguments())) UsageError(parser.errorText());
     parser.process(app);
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1) {
-        std::fprintf(stderr, "thornwake-editor: %d files given; the editor opens one FILE at a time.\n",
-                     static_cast<int>(files.size()));
-        std::exit(EXIT_FAILURE);
+        UsageError(QStringLiteral("%1 files given; the editor opens one FILE at a time.").arg(files.size()));
     }
-    return files.isEmpty() ? QString() : QFileInfo(files.first()).absoluteFilePath();
+    if (files.isEmpty()) return {};
+    if (files.first().isEmpty()) {
+        UsageError(QStringLiteral("the FILE argument is empty; name a ROM image or leave FILE out."));
+    }
+    // QApplication took its own options out of argv; of what is left, the
+    // last argument that reads as FILE is FILE.
+    std::string bytes = QFile::encodeName(files.first()).toStdString();
+    for (int i = argc - 1; i > 0; --i) {
+        if (QString::fromLocal8Bit(argv[i]) == files.first()) {
+            bytes = argv[i];
+            break;
+        }
+    }
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(bytes, error);
+    return error ? bytes : absolute.string();
 }
 
 }  // namespace
@@ -53,12 +78,12 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("thornwake-editor"));
     QApplication::setApplicationVersion(thornwake::VersionText());
-    const QString file = FileArgument(app);
+    const std::string file = FileArgument(app, argc, argv);
 
     thornwake::SystemDesktop desktop;
     thornwake::Main window(desktop);
     QApplication::setWindowIcon(window.windowIcon());
     window.show();
-    if (!file.isEmpty()) window.OpenROM(file);
+    if (!file.empty()) window.OpenAtStart(file);
     return QApplication::exec();
 }

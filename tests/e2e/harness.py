@@ -69,10 +69,10 @@ class Session:
         assert select.select([out], [], [], WAIT)[0], "no answer from " + args[0]
         return out.readline().decode().strip()
 
-    def start_editor(self):
-        self.editor = self.spawn([self.args.editor], cwd=self.dir, stdout=open(self.dir + "/editor.log", "w"),
-                                 stderr=subprocess.STDOUT)
-        self.main = self.window("Thornwake Level Stat Editor")  # the title at start-up
+    def start_editor(self, *arguments, title="Thornwake Level Stat Editor"):  # the title at start-up
+        self.editor = self.spawn([self.args.editor, *arguments], cwd=self.dir,
+                                 stdout=open(self.dir + "/editor.log", "w"), stderr=subprocess.STDOUT)
+        self.main = self.window(title)
 
     def wait_exit(self):
         return self.editor.wait(timeout=WAIT)

@@ -4,7 +4,7 @@
 # checked through window titles, the bytes of the image file, the exit status
 # and the accessibility bus. CMake makes one test of each scenario_ function.
 
-import pathlib, pyatspi, re, struct, subprocess
+import os, pathlib, pyatspi, re, struct, subprocess
 from harness import Session, read, wait_for
 
 # The level tables as the game stores them, written out apart from the
@@ -66,6 +66,17 @@ def scenario_edit(s):
     wait_for("the report to close", lambda: "Max'd them all!" not in s.windows().values())
     tables = RECORD.pack(999, 0, 99, 99, 99, 99, 99) * 99 + RECORD.pack(999, 99, 99, 99, 99, 99, 99) * 198
     assert read(sample) == original[:TABLE_BASE["Hero"]] + tables + original[TABLES_END:], "Maximize Everyone"
+    s.keys(s.main, "ctrl+q")
+    assert s.wait_exit() == 0, "Ctrl+Q: status %d" % s.editor.returncode
+
+
+def scenario_command_line(s):
+    empty = subprocess.run([s.args.editor, ""], capture_output=True, text=True, timeout=20)
+    assert (empty.returncode, empty.stderr.splitlines()[-1:]) == (2, [
+        "thornwake-editor: the FILE argument is empty; name a ROM image or leave FILE out."]), empty
+    subprocess.run([s.args.sample_maker, sample := s.dir + os.fsdecode(b"/\xe9t\xe9.sfc")], check=True)
+    s.start_editor(sample, title="Thornwake Level & Stat Editor (v0.22b)")  # a name that is not UTF-8
+    wait_fields_show(s, "Hero", 1, read(sample))
     s.keys(s.main, "ctrl+q")
     assert s.wait_exit() == 0, "Ctrl+Q: status %d" % s.editor.returncode
 

@@ -64,7 +64,7 @@ env -u DISPLAY -u WAYLAND_DISPLAY "$editor" --help | grep -q '^Usage: .*thornwak
     || fail "thornwake-editor --help"
 status=0
 QT_QPA_PLATFORM=offscreen timeout 30 "$editor" a.smc b.smc 2>"$stage/stderr" || status=$?
-[ $status -eq 1 ] && grep -q 'opens one FILE at a time' "$stage/stderr" || fail "two files: exit $status"
+[ $status -eq 2 ] && grep -q 'opens one FILE at a time' "$stage/stderr" || fail "two files: exit $status"
 cmp -s "$(dirname "$0")/../../LICENSE" /usr/share/common-licenses/GPL-3 || fail "LICENSE is not the GPL 3"
 
 # The Debian package: lintian finds no error and no warning.

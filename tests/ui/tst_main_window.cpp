@@ -74,6 +74,9 @@ struct Editor : QObject {
     QListWidget* list(const QString& who) const { return find<QListWidget>(who + "LevelLST"); }
     QString path(const QString& name) const {
         return name.isEmpty() || name.startsWith('/') ? name : folder.filePath(name); }
+    // A file's name as the system's bytes: %XX stands for a byte that is not UTF-8.
+    QByteArray bytes(const QString& name) const {
+        return QByteArray::fromPercentEncoding(QFile::encodeName(path(name))); }
     void make(const QString& name, qsizetype size, int seed = 0) {
         made[name] = QByteArray(size, 0);
         for (qsizetype i = 0; i < size; ++i) made[name][i] = char((i * 131 + (i >> 8) * 7 + seed * 17) % 251);
@@ -86,8 +89,10 @@ struct Editor : QObject {
         const QStringList w = step.split(' ');
         const QString arg = step.section(' ', 1), rest = step.section(' ', 3);
         if (w[0] == "later") QTimer::singleShot(0, this, [this, arg] { run(arg); });  // inside the next command
-        else if (w[0] == "open") desktop.fileAnswers << path(arg), find<QAction>("mnuOpen")->trigger();
-        else if (w[0] == "start") window.OpenROM(path(arg));  // the file named on the command line
+        else if (w[0] == "open")  // a name as Qt's dialog gives it
+            desktop.fileAnswers << QFile::decodeName(bytes(arg)), find<QAction>("mnuOpen")->trigger();
+        else if (w[0] == "start") window.OpenAtStart(bytes(arg).toStdString());  // the file named on the command line
+        else if (w[0] == "hide") window.hide();
         else if (w[0] == "make") make(w[1], w[2].toInt(nullptr, 0));
         else if (w[0] == "poke") made[w[1]][w[2].toInt(nullptr, 0)] = char(w[3].toInt()), store(w[1]);
         else if (w[0] == "answer") desktop.messageAnswers << (arg == "Yes" ? QMessageBox::Yes : QMessageBox::No);
@@ -111,7 +116,8 @@ struct Editor : QObject {
         else if (w[0] == "closebox") window.close();
         else if (w[0] == "fail") w[1] == "flush" ? void(flushFails = true) : void(writesBeforeFailure = w[1].toInt());
         else if (w[0] == "short") shortWrite = w[1].toInt(), writesBeforeFailure = 0;
-        else if (w[0] == "move") made[w[2]] = made[w[1]], QFile::rename(path(w[1]), path(w[2]));
+        else if (w[0] == "move") made[w[2]] = made[w[1]], std::rename(bytes(w[1]), bytes(w[2]));
+        else if (w[0] == "link") ::symlink(qPrintable(arg), bytes(arg));
         else if (w[0] == "delete") QFile::remove(path(arg));
         else if (w[0] == "truncate")
             QFile::resize(path(w[1]), w[2].toInt(nullptr, 0)), made[w[1]].truncate(w[2].toInt(nullptr, 0));
@@ -126,7 +132,7 @@ struct Editor : QObject {
         QStringList parts;
         if (what == "caption") return window.windowTitle();
         if (what == "box") return desktop.messages.value(boxesSeen++).replace(folder.path(), "DIR");
-        if (what == "focus") return QApplication::focusWidget()->objectName();
+        if (what == "focus") return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : "none";
         if (what == "ran") return ran.join(' ');
         if (what == "noted") return noted.join(" / ");
         if (what == "info") return find<QLabel>("InfoLBL")->text() + (QApplication::overrideCursor() ? ", busy" : "");
@@ -214,12 +220,19 @@ private slots:
         QCOMPARE(e.desktop.messages.mid(e.boxesSeen), QStringList());
     }
 
-    // No option set: the desktop's own Open dialog where it has one.
+    // The desktop's own Open dialog where it has one; each entry shown by its caption alone.
     void openDialog() {
         QFileDialog dialog;
         PrepareOpenFileDialog(dialog, thornwake::OpenFileRequest{thornwake::RomFileFilters(),
                                                                  thornwake::PreselectedRomFilter, {}});
-        QCOMPARE(dialog.options(), QFileDialog().options());
+        QCOMPARE(dialog.options(), QFileDialog().options() | QFileDialog::HideNameFilterDetails);
+        const auto* shown = dialog.findChild<QComboBox*>("fileTypeCombo");
+        QStringList captions;
+        for (int i = 0; i < shown->count(); ++i)
+            captions << (i == shown->currentIndex() ? "> " : "") + shown->itemText(i);
+        QCOMPARE(captions, QStringList({"All Files (*.*)", "> All SNES ROM Files (*.swc, *.smc, *.fig)",
+                                        "Super MagiCom ROM File (*.smc)", "Super Wild Card ROM File (*.swc)",
+                                        "Super UFO 8/Pro Fighter X ROM File (*.fig)"}));
     }
 
     // The client area; each panel in the tab page, below the strip; every
@@ -248,9 +261,9 @@ void TestMainWindow::scenario_data() {
                   versioned = "caption: Thornwake Level & Stat Editor (v0.22b)";
     const QString hero1 = "Hero: level 1: -5015|247|127|7|138|18",
                   sprite5 = "Sprite: level 5: -32006|10|141|21|152|32|163";
-    const QString dialog = "dialog: All Files (*.*) (*) / All SNES ROM Files (*.swc, *.smc, *.fig) (*.smc *.swc *.fig) "
-                           "/ Super MagiCom ROM File (*.smc) / Super Wild Card ROM File (*.swc) / "
-                           "Super UFO 8/Pro Fighter X ROM File (*.fig), #1, ";
+    const QString dialog = "dialog: All Files (*.*) (*) / All SNES ROM Files (*.swc, *.smc, *.fig) (*.smc *.swc *.fig "
+                           "*.sfc) / Super MagiCom ROM File (*.smc) (*.smc) / Super Wild Card ROM File (*.swc) "
+                           "(*.swc) / Super UFO 8/Pro Fighter X ROM File (*.fig) (*.fig), #1, ";
     auto box = [](const QString& title, const QString& text) {
         return "box: icon 2 | " + title + " | " + text + " | buttons 400 | default 400"; };
     auto confirm = [](const QString& whose) {
@@ -267,7 +280,10 @@ void TestMainWindow::scenario_data() {
         "panels: Hero (tab 0)", hero1, "saves: Hero Sprite Girl", "Sprite: level 0: ||||||", "file a.smc: unchanged",
         "end: 0"};
     QTest::addRow("close keeps texts") << "open a.smc; tab 1; row Sprite 5; row Hero 4; menu mnuClose" << QStringList{
-        versioned, closed, "panels: (tab 1)", sprite5, "Hero: level 4: 30189|128|8|139|19|150"};
+        versioned, closed, "panels: (tab 1)", sprite5, "Hero: level 4: 30189|128|8|139|19|150", "focus: QuitCMD"};
+    // Opened from a field, the image's level list takes the focus: a Space then cannot hit Quit.
+    QTest::addRow("open from a field") << "open a.smc; press HeroHPTXT Ctrl+O"
+                                       << QStringList{hero1, "focus: HeroLevelLST"};
     QTest::addRow("another image") << "open a.smc; tab 1; row Sprite 5; open b.swc" << QStringList{
         "panels: Hero (tab 0)", "Hero: level 1: 634|13|144|24|155|35", sprite5, dialog + "DIR/a.smc",
         "file a.smc: unchanged", "file b.swc: unchanged"};
@@ -282,6 +298,9 @@ void TestMainWindow::scenario_data() {
     // nothing; a click on the entry picked reads it again; Ctrl+click unpicks it.
     QTest::addRow("focus into a list") << "open a.smc; tab 1; press SpriteHPTXT Shift+Tab" << QStringList{
         "focus: SpriteLevelLST", "Sprite: level 0: ||||||", "saves: Hero Girl"};
+    QTest::addRow("focus into a list, Down")
+        << "open a.smc; tab 1; press SpriteHPTXT Shift+Tab; press SpriteLevelLST Down"
+        << QStringList{"Sprite: level 1: -12982|85|216|96|227|107|238"};
     QTest::addRow("click on the entry picked") << "open a.smc; tab 1; click Sprite 5; set Sprite HP 7; click Sprite 5"
                                                << QStringList{sprite5, "saves: Hero Sprite Girl"};
     QTest::addRow("Ctrl+click") << "open a.smc; tab 1; click Sprite 5; click Sprite 5 ctrl; save Sprite" << QStringList{
@@ -309,6 +328,14 @@ void TestMainWindow::scenario_data() {
                                            << QStringList{refused, "end: 1", "Hero: level 0: |||||"};
     QTest::addRow("missing file at start") << "start none.smc; open"
                                            << QStringList{missing, missing, closed, dialog + "DIR/none.smc"};
+    // The system's own reason; a name that is not UTF-8 opens from the command line and from the dialog.
+    QTest::addRow("symlink loop") << "link loop; start loop" << QStringList{
+        box("Cannot Open ROM", "Cannot open \"DIR/loop\": Too many levels of symbolic links."), closed};
+    QTest::addRow("not UTF-8") << "move a.smc %E9t%E9.smc; start %E9t%E9.smc; open; open %E9t%E9.smc"
+                               << QStringList{"enabled: all", hero1, dialog + "DIR/\uFFFDt\uFFFD.smc"};
+    // Not before the window is on the screen, so that the box stands over it.
+    QTest::addRow("file at start, window hidden") << "make big.smc 2097664; hide; start big.smc"
+                                                  << QStringList{"end: "};
     QTest::addRow("short image") << "make short.smc 0x104844; open short.smc; row Sprite 2; menu mnuMaxAll"
                                  << QStringList{
         box("Cannot Read Level", "Level 2 of the Sprite could not be read.\n\nCannot read 2 byte(s) at offset "

@@ -1,10 +1,13 @@
 #include "main/character_panel.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QPushButton>
+
+#include <utility>
 
 #include "main/fonts.h"
 #include "main/twips.h"
@@ -17,6 +20,7 @@ int LevelList::selectedRow() const {
 }
 
 void LevelList::mousePressEvent(QMouseEvent* event) {
+    cursorPlacedByFocus_ = false;
     const int before = selectedRow();
     const int clicked = indexAt(event->position().toPoint()).row();
     QListWidget::mousePressEvent(event);
@@ -24,6 +28,25 @@ void LevelList::mousePressEvent(QMouseEvent* event) {
         selectedRow() == before) {
         emit selectedEntryClicked();
     }
+}
+
+void LevelList::focusInEvent(QFocusEvent* event) {
+    const bool hadCursor = currentIndex().isValid();
+    QListWidget::focusInEvent(event);
+    cursorPlacedByFocus_ = !hadCursor && currentIndex().isValid();
+}
+
+void LevelList::keyPressEvent(QKeyEvent* event) {
+    const bool picksCursor = std::exchange(cursorPlacedByFocus_, false) && selectedRow() < 0 &&
+                             (event->key() == Qt::Key_Down || event->key() == Qt::Key_Up ||
+                              event->key() == Qt::Key_Home) &&
+                             (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (!picksCursor) {
+        QListWidget::keyPressEvent(event);
+        return;
+    }
+    setCurrentItem(currentItem(), QItemSelectionModel::ClearAndSelect);
+    event->accept();
 }
 
 TypingLimit::TypingLimit(int limit, QLineEdit* field) : QValidator(field), limit_(limit) {

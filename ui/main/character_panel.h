@@ -18,7 +18,9 @@ class QPushButton;
 namespace thornwake {
 
 // The level list. It also reports a mouse click on the entry that is already
-// selected, which the list's own signals do not.
+// selected, which the list's own signals do not. Focus arriving in a list
+// that has no current entry puts the cursor on Level 1 without picking it;
+// the first Down, Up or Home then picks Level 1, where Qt would move on.
 class LevelList : public QListWidget {
     Q_OBJECT
 public:
@@ -33,6 +35,11 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    bool cursorPlacedByFocus_ = false;
 };
 
 // Limits what the user types to `limit` characters while leaving longer text

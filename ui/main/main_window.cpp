@@ -23,6 +23,7 @@
 #include "main/character_panel.h"
 #include "main/fonts.h"
 #include "main/menu_shortcuts.h"
+#include "main/on_screen.h"
 #include "main/pause.h"
 #include "main/rom_file_dialog.h"
 #include "main/twips.h"
@@ -115,7 +116,6 @@ Main::Main(Desktop& desktop, QWidget* parent) : QMainWindow(parent), desktop_(de
     CloseROM();
     // Until the first Open or Close ROM the caption carries no version.
     setWindowTitle(StartupCaption());
-    quit_->setFocus();
 }
 
 Main::~Main() = default;
@@ -279,6 +279,8 @@ void Main::CloseROM() {
         saveWanted_[static_cast<std::size_t>(character)] = false;
     }
     setRomCommandsEnabled(false);
+    // Quit is the one control left, as at start.
+    quit_->setFocus();
 }
 
 void Main::LoadROM() {
@@ -286,25 +288,29 @@ void Main::LoadROM() {
     CloseROM();
     setWindowTitle(VersionedCaption());
 
-    const OpenFileRequest request{RomFileFilters(), PreselectedRomFilter, dlgFileName_};
+    const OpenFileRequest request{RomFileFilters(), PreselectedRomFilter,
+                                  QFile::decodeName(QByteArray::fromStdString(dlgFileName_))};
     const QString chosen = desktop_.chooseFileToOpen(this, request);
     if (ended_) return;
     // A cancel opens the file of the last completed use again.
-    OpenChosenROM(chosen.isEmpty() ? dlgFileName_ : chosen);
+    OpenChosenROM(chosen.isEmpty() ? dlgFileName_ : ChosenFileName(chosen));
 }
 
-void Main::OpenROM(const QString& path) {
-    if (ended_) return;
-    CloseROM();
-    setWindowTitle(VersionedCaption());
-    OpenChosenROM(path);
+void Main::OpenAtStart(const std::string& localPath) {
+    // Shown before the window manager has placed the window, a box would
+    // stand in the screen's corner rather than over the window.
+    WhenOnScreen(*this, [this, localPath] {
+        if (ended_) return;
+        CloseROM();
+        setWindowTitle(VersionedCaption());
+        OpenChosenROM(localPath);
+    });
 }
 
-void Main::OpenChosenROM(const QString& path) {
-    if (path.isEmpty()) return;  // nothing chosen yet: stay closed
-    dlgFileName_ = path;
+void Main::OpenChosenROM(const std::string& localPath) {
+    if (localPath.empty()) return;  // nothing chosen yet: stay closed
+    dlgFileName_ = localPath;
 
-    const std::string localPath = QFile::encodeName(path).toStdString();
     if (Status opened = rom_.Open(localPath); !opened) {
         warn(QStringLiteral("Cannot Open ROM"), QString::fromStdString(opened.message()));
         return;
@@ -342,6 +348,9 @@ void Main::OpenChosenROM(const QString& path) {
     }
     // Level 1 is read afresh even when it was selected already.
     LevelChosen(CharacterId::Hero);
+    // The focus leaves Quit, where closing the last image put it, so that a
+    // Space meant for the list cannot end the program.
+    if (!ended_) hero.levelList()->setFocus();
 }
 
 void Main::Quit() {

@@ -8,6 +8,7 @@
 #include <array>
 #include <optional>
 #include <chrono>
+#include <string>
 
 #include "level_tables.h"
 #include "maximize.h"
@@ -38,10 +39,13 @@ public:
 
     // File menu.
     void LoadROM();
-    // Opens `path` as if it had been chosen in the Open ROM dialog: the same
-    // checks and messages, the end of the program for a refused image, and the
-    // dialog remembers the path.
-    void OpenROM(const QString& path);
+    // Opens the file named on the command line as if it had been chosen in the
+    // Open ROM dialog: the same checks and messages, the end of the program
+    // for a refused image, and the dialog remembers the name. `localPath` is
+    // the name as the system's bytes, kept as given, UTF-8 or not. While the
+    // window is not yet on the screen the file waits for it, so that a box it
+    // shows stands over the window.
+    void OpenAtStart(const std::string& localPath);
     void CloseROM();
     void Quit();
 
@@ -86,8 +90,9 @@ private:
     void setRomCommandsEnabled(bool enabled);
     // The character whose tab is selected, told by the tab's key.
     std::optional<CharacterId> selectedTab() const;
-    // What LoadROM does once the dialog has answered `path` (empty: stay closed).
-    void OpenChosenROM(const QString& path);
+    // What LoadROM does once the dialog has answered `localPath`, the file's
+    // name as the system's bytes (empty: stay closed).
+    void OpenChosenROM(const std::string& localPath);
 
     // Reads the selected level into the fields; false when nothing was read.
     bool LoadLV(CharacterId character);
@@ -106,7 +111,7 @@ private:
 
     Desktop& desktop_;
     RomFile rom_;
-    QString dlgFileName_;  // the file name of the last completed Open ROM dialog
+    std::string dlgFileName_;  // of the last completed Open ROM dialog, as the system's bytes
     bool ended_ = false;
     // Each character's record as read when its level was picked (or as this
     // window wrote it since): what a save expects the file to hold.

@@ -1,32 +1,54 @@
 #include "main/rom_file_dialog.h"
 
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+
+#include <filesystem>
+#include <vector>
 
 #include "desktop.h"
 
 namespace thornwake {
 
 QStringList RomFileFilters() {
-    // Qt reads an entry's patterns from its last parentheses. Where the
-    // description's own would select other files than it means ("*.*" skips
-    // names without a dot; "*.swc," keeps its comma), the right patterns
-    // follow in a pair of their own.
+    // Qt reads an entry's patterns from its last parentheses, and the dialog
+    // shows only what stands before them. So each caption is followed by the
+    // patterns of exactly the files it means, in a pair of their own: "*.*"
+    // would skip names without a dot, "*.swc," would keep its comma, and the
+    // SNES images also take today's usual name, *.sfc.
     return {
         QStringLiteral("All Files (*.*) (*)"),
-        QStringLiteral("All SNES ROM Files (*.swc, *.smc, *.fig) (*.smc *.swc *.fig)"),
-        QStringLiteral("Super MagiCom ROM File ") + QStringLiteral("(*.smc)"),
-        QStringLiteral("Super Wild Card ROM File (*.swc)"),
-        QStringLiteral("Super UFO 8/Pro Fighter X ROM File (*.fig)"),
+        QStringLiteral("All SNES ROM Files (*.swc, *.smc, *.fig) (*.smc *.swc *.fig *.sfc)"),
+        QStringLiteral("Super MagiCom ROM File ") + QStringLiteral("(*.smc) (*.smc)"),
+        QStringLiteral("Super Wild Card ROM File (*.swc) (*.swc)"),
+        QStringLiteral("Super UFO 8/Pro Fighter X ROM File (*.fig) (*.fig)"),
     };
 }
 
 void PrepareOpenFileDialog(QFileDialog& dialog, const OpenFileRequest& request) {
-    // No options: the desktop's own dialog where it has one, Qt's where not.
+    // The desktop's own dialog where it has one, Qt's where not; the one
+    // option makes either show each entry's caption once.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilters(request.filters);
     dialog.selectNameFilter(request.filters.value(request.selectedFilter));
     if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
+}
+
+std::string ChosenFileName(const QString& answer) {
+    const std::filesystem::path named(QFile::encodeName(answer).toStdString());
+    std::error_code error;
+    const bool missing = std::filesystem::symlink_status(named, error).type() == std::filesystem::file_type::not_found;
+    if (!answer.contains(QChar::ReplacementCharacter) || !missing) return named.string();
+    const QString wanted = QFileInfo(answer).fileName();
+    std::vector<std::string> matches;
+    for (std::filesystem::directory_iterator entry(named.parent_path(), error), end; !error && entry != end;
+         entry.increment(error)) {
+        if (QFile::decodeName(entry->path().filename().c_str()) == wanted) matches.push_back(entry->path().string());
+    }
+    return matches.size() == 1 ? matches.front() : named.string();
 }
 
 }  // namespace thornwake
