@@ -42,14 +42,15 @@ std::string Counted(int count, const char* noun) {
 // The whole file, refused unread when it is larger than any import can be.
 Result<std::string> ReadInputFile(const std::string& path) {
     std::error_code error;
-    const auto status = std::filesystem::status(path, error);
+    const std::filesystem::path named = std::filesystem::u8path(path);  // on Windows not the ANSI code page
+    const auto status = std::filesystem::status(named, error);
     if (!std::filesystem::exists(status)) {
         return Status::Fail(path + ": no such file");
     }
     if (std::filesystem::is_directory(status)) {
         return Status::Fail(path + ": is a directory");
     }
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(named, std::ios::binary);
     std::string text(ImportSizeLimit + 1, '\0');
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     if (in.bad() || !in.is_open()) {

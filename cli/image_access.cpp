@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "os_file.h"
+
 namespace thornwake::cli {
 namespace {
 
@@ -42,14 +44,15 @@ Status Image::Fail(const std::string& message) const {
 
 Status Image::Open(const std::string& path, OpenMode mode, std::chrono::milliseconds lockPatience) {
     path_ = path;
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (!std::filesystem::exists(status)) {
+    // The file layer knows devices and FIFOs also where the C runtime takes
+    // them for missing files (Windows).
+    const Result<os::FileInfo> info = os::InfoAt(path);
+    if (!info) {
         return Fail("no such file");
     }
     // RomFile refuses the others too, but opening a folder for writing would
     // fail with the system's reason first.
-    if (!std::filesystem::is_regular_file(status)) {
+    if (!info.value().regular) {
         return Status::Fail(path + " is not a regular file.");
     }
     if (Status opened = file_.Open(path, mode); !opened) {
@@ -130,7 +133,7 @@ std::string DescribeChanges(const RecordBytes& before, const RecordBytes& after)
 Status CheckNotSameFile(const std::string& output, const std::vector<std::string>& inputs) {
     for (const std::string& input : inputs) {
         std::error_code error;
-        if (std::filesystem::equivalent(output, input, error)) {
+        if (std::filesystem::equivalent(std::filesystem::u8path(output), std::filesystem::u8path(input), error)) {
             return Status::Fail(output + ": is " + input + " itself; choose another output file");
         }
     }

@@ -3,27 +3,30 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
+#include "os_file.h"
 #include "sample_image.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
+    const std::vector<std::string> arguments = thornwake::os::ProgramArguments(argc, argv);
+    if (arguments.size() != 2) {
         std::fprintf(stderr, "usage: %s OUTPUT\n", argc > 0 ? argv[0] : "thornwake-sample-image");
         return 1;
     }
-    const char* path = argv[1];
+    const std::string& path = arguments[1];
     const std::vector<std::uint8_t> image = thornwake::MakeSampleImage();
 
-    std::FILE* out = std::fopen(path, "wb");
+    std::ofstream out(std::filesystem::u8path(path), std::ios::binary);
     if (!out) {
-        std::fprintf(stderr, "Cannot write %s: %s\n", path, std::strerror(errno));
+        std::fprintf(stderr, "Cannot write %s: %s\n", path.c_str(), std::strerror(errno));
         return 1;
     }
-    const bool written = std::fwrite(image.data(), 1, image.size(), out) == image.size();
-    const int writeErrno = errno;
-    if (std::fclose(out) != 0 || !written) {
-        std::fprintf(stderr, "Cannot write %s: %s\n", path,
-                     std::strerror(written ? errno : writeErrno));
+    out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    out.close();
+    if (!out) {
+        std::fprintf(stderr, "Cannot write %s: %s\n", path.c_str(), std::strerror(errno));
         return 1;
     }
     return 0;
