@@ -5,6 +5,7 @@
 
 #include <QtTest>
 
+#include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -15,6 +16,11 @@
 #include "sample_image.h"
 
 namespace {
+
+// The program under test: this build's, or THORNWAKE_LEVELS_EXE; a Windows .exe runs under Wine.
+const QString Program = qEnvironmentVariable("THORNWAKE_LEVELS_EXE", THORNWAKE_LEVELS_EXE);
+const bool Windows = Program.endsWith(".exe");
+QString onLinux(const QString& text, const QString& onWindows) { return Windows ? onWindows : text; }
 
 // Where the game keeps each table, as documented for modders; in the order of presentation.
 const QStringList Names{"Hero", "Sprite", "Girl"};
@@ -110,6 +116,18 @@ int setReadOnly(const QString& path, bool on) {
     return ::ioctl(file.handle(), FS_IOC_SETFLAGS, &flags) == 0 ? EPERM : 0;
 }
 
+// The writer's lock as another program holds it: flock on Linux; on Windows a byte-range lock on the byte at
+// 2^63 - 2, which Wine keeps as a POSIX lock on the same byte.
+bool lockImage(QFile& image) {
+    if (!Windows) return image.open(QFile::ReadOnly) && ::flock(image.handle(), LOCK_EX) == 0;
+    struct flock range {};
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    range.l_start = 0x7FFFFFFFFFFFFFFE;
+    range.l_len = 1;
+    return image.open(QFile::ReadWrite) && ::fcntl(image.handle(), F_SETLK, &range) == 0;
+}
+
 QByteArray readFile(const QString& path) { QFile file(path);
                                            return file.open(QFile::ReadOnly) ? file.readAll() : "(none)"; }
 bool writeFile(const QString& path, const QByteArray& bytes) {
@@ -134,7 +152,7 @@ private slots:
         QString csv = exported(g_, false);
         const QByteArray header = Keys.join(',').toUtf8();
         QVERIFY(QDir::setCurrent(dir_.path()) && writeFile("game.sfc", g_) && writeFile("out", "old") &&
-                writeFile("b.sfc", b_) && writeFile("ro.sfc", g_) && writeFile("levels.csv", csv.toUtf8()) &&
+                writeFile("b.sfc", b_) && writeFile("レベル.sfc", g_) && writeFile("ro.sfc", g_) && writeFile("levels.csv", csv.toUtf8()) &&
                 QDir().mkdir("dir") && ::mkfifo("fifo", 0600) == 0 &&
                 writeFile("bad.csv", csv.replace("girl,99,", "girl,100,").toUtf8()));
         readOnly_ = setReadOnly("ro.sfc", true);
@@ -184,7 +202,7 @@ private slots:
                 row("--wait 0 " + command, 1, {}, "game.sfc is being changed by another program.\n", {}, {},
                     "locked " + command);
                 row(QString(command).replace("game.sfc", "ro.sfc"), 1, {},
-                    QString("Cannot open \"ro.sfc\": %1.\n").arg(strerror(readOnly_)));
+                    QString("Cannot open \"ro.sfc\": %1.\n").arg(onLinux(strerror(readOnly_), "Access denied")));
             }
             row(command, 1, {}, "game.sfc: This ROM has a 200 byte header that must be removed before using this "
                 "program.\n", headered, {}, command + ", headered");
@@ -197,10 +215,12 @@ private slots:
         row("show game.sfc --character GIRL", 0, table(g, 2), {}, shortImage, {}, "show girl of a short image");
         row("show game.sfc --character hero", 0, table(g, 0), {}, {}, {}, "locked show");
         row("show typo.sfc", 1, {}, "typo.sfc: no such file\n");
+        row("show " + dir_.path() + "/レベル.sfc --character hero", 0, table(g, 0), {}, {}, {}, "show /absolute/レベル.sfc");
         row("export game.sfc", 0, exported(g, false));
         row("export game.sfc --format JSON", 0, exported(g, true));
         row("export ro.sfc -o out", 0, {}, {}, {}, exported(g, false).toUtf8());
-        row("export game.sfc -o out", 1, {}, "out: cannot write: File too large\n", {}, {}, "full export");
+        const QString tooLarge = "out: cannot write: " + onLinux("File too large", "General failure") + "\n";
+        row("export game.sfc -o out", 1, {}, tooLarge, {}, {}, "full export");
         row("export game.sfc -o game.sfc", 1, {}, "game.sfc: is game.sfc itself; choose another output file\n");
         // An untouched export changes no byte: the stray bytes in the Hero's MP slots are no difference.
         row("import ro.sfc levels.csv --dry-run", 0, "0 records would change; nothing written.\n");
@@ -244,7 +264,7 @@ private slots:
                 " levels maximized.\n", {}, {}, maxed);
         }
         row("diff ro.sfc b.sfc --ips out", 0, changes(g, b_), {}, {}, patch + "EOF");
-        row("diff game.sfc b.sfc --ips out", 1, {}, "out: cannot write: File too large\n", {}, {}, "full diff");
+        row("diff game.sfc b.sfc --ips out", 1, {}, tooLarge, {}, {}, "full diff");
         row("check ro.sfc", 0, checkText(g));
         row("check game.sfc", 0, checkText(b_), {}, b_, {}, "check broken");
         row("check game.sfc", 0, checkText(shortImage), {}, shortImage, {}, "check short");
@@ -268,11 +288,13 @@ private slots:
         if (result[2].startsWith("Cannot open \"ro.sfc\"") && !readOnly_) QSKIP("cannot make a file read-only here");
         QFile image("game.sfc");
         QVERIFY(writeFile("game.sfc", before) && writeFile("out", "old"));
-        if (tag.startsWith("locked")) QVERIFY(image.open(QFile::ReadOnly) && ::flock(image.handle(), LOCK_EX) == 0);
+        if (tag.startsWith("locked")) QVERIFY(lockImage(image));
+        args.prepend(Program);
+        if (Windows) args.prepend("wine");
         if (tag.startsWith("full"))
-            args = QStringList{"-c", "trap '' XFSZ; ulimit -f 0; exec \"$0\" \"$@\"", THORNWAKE_LEVELS_EXE} + args;
+            args = QStringList{"sh", "-c", "trap '' XFSZ; ulimit -f 0; exec \"$0\" \"$@\""} + args;
         QProcess process;
-        process.start(tag.startsWith("full") ? "sh" : THORNWAKE_LEVELS_EXE, args);
+        process.start(args.takeFirst(), args);
         QVERIFY(process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit);
         const QStringList got{QString::number(process.exitCode()), process.readAllStandardOutput(),
                               process.readAllStandardError()};
