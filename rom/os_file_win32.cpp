@@ -170,10 +170,10 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
 
 void UseBinaryStandardStreams() {
     // Text mode would write every "\n" of an export as "\r\n".
-    std::fflush(stdout);
-    std::fflush(stderr);
-    ::_setmode(::_fileno(stdout), _O_BINARY);
-    ::_setmode(::_fileno(stderr), _O_BINARY);
+    for (std::FILE* stream : {stdout, stderr}) {
+        std::fflush(stream);
+        if (::_fileno(stream) >= 0) ::_setmode(::_fileno(stream), _O_BINARY);  // none without a console
+    }
 }
 
 }  // namespace thornwake::os
