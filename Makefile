@@ -52,11 +52,14 @@ run: build
 	$(BUILD)/ui/thornwake-editor
 
 # Wine's server and helper processes start before CTest, which would otherwise
-# wait for the helpers that hold a test's output open, and end after it.
+# wait for the helpers that hold a test's output open, and end after it; a
+# server left over from an interrupted run is ended first.
 test: build windows-build test-asan
 	mkdir -p $(WIN_BUILD)/wine
+	$(WINE_ENV) timeout 60 wineserver -k 2>/dev/null || true
 	$(WINE_ENV) timeout 60 wineserver -p
-	$(WINE_ENV) timeout 300 wine cmd /c exit </dev/null >/dev/null 2>&1
+	$(WINE_ENV) timeout 300 wine cmd /c exit </dev/null >/dev/null 2>&1 || \
+	  { $(WINE_ENV) timeout 60 wineserver -k; exit 1; }
 	cd $(BUILD) && ctest --output-on-failure --timeout 600; \
 	  status=$$?; $(WINE_ENV) timeout 60 wineserver -k; exit $$status
 
