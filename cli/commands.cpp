@@ -45,11 +45,12 @@ Result<std::string> ReadInputFile(const std::string& path) {
     if (const Result<os::FileInfo> named = os::InfoAt(path); !named) {
         return Status::Fail(path + ": " + named.message());
     }
+    const std::filesystem::path named = std::filesystem::u8path(path);  // on Windows not the ANSI code page
     std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
+    if (std::filesystem::is_directory(named, error)) {
         return Status::Fail(path + ": is a directory");
     }
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(named, std::ios::binary);
     std::string text(ImportSizeLimit + 1, '\0');
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     if (in.bad() || !in.is_open()) {

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "os_file.h"
+
 namespace thornwake::cli {
 namespace {
 
@@ -133,7 +135,7 @@ std::string DescribeChanges(const RecordBytes& before, const RecordBytes& after)
 Status CheckNotSameFile(const std::string& output, const std::vector<std::string>& inputs) {
     for (const std::string& input : inputs) {
         std::error_code error;
-        if (std::filesystem::equivalent(output, input, error)) {
+        if (std::filesystem::equivalent(std::filesystem::u8path(output), std::filesystem::u8path(input), error)) {
             return Status::Fail(output + ": is " + input + " itself; choose another output file");
         }
     }

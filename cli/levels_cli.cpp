@@ -59,6 +59,7 @@ int RunLevelsCli(int argc, const char* const* argv, std::ostream& out, std::ostr
                  "Every command first applies the editor's size check to the image.",
                  "thornwake-levels"};
     app.set_version_flag("--version", "thornwake-levels " THORNWAKE_VERSION_TEXT);
+    app.allow_windows_style_options(false);  // "/x" is a path, also on Windows
     app.require_subcommand(1);
     app.fallthrough();  // --wait also after the subcommand
     double waitSeconds = std::chrono::duration<double>(WriterLockPatience).count();

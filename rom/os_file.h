@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "status.h"
 
@@ -47,5 +48,13 @@ Status Flush(Handle handle);
 // taken, false when another holder has it. Released by Unlock or Close.
 Result<bool> TryLock(Handle handle);
 void Unlock(Handle handle);
+
+// The program's arguments: in UTF-8 on Windows, read from the wide command
+// line; as given elsewhere.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+
+// Standard output and error pass every byte as it is: on Windows "\n" stays
+// one byte instead of becoming "\r\n".
+void UseBinaryStandardStreams();
 
 }  // namespace thornwake::os

@@ -85,4 +85,8 @@ Result<bool> TryLock(Handle handle) {
 
 void Unlock(Handle handle) { ::flock(static_cast<int>(handle), LOCK_UN); }
 
+std::vector<std::string> ProgramArguments(int argc, char** argv) { return {argv, argv + argc}; }
+
+void UseBinaryStandardStreams() {}
+
 }  // namespace thornwake::os

@@ -1,43 +1,28 @@
 // thornwake-sample-image [--force] OUTPUT: writes the made-up 2 MiB sample image.
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <string>
+#include <system_error>
 
 #include <CLI/CLI.hpp>
 
+#include "os_file.h"
 #include "sample_image.h"
 
 namespace {
 
 constexpr int ExitUsage = 2;
 
-// Every byte of the image into `fd`; false with errno set otherwise.
-bool WriteAll(int fd, const std::vector<std::uint8_t>& image) {
-    for (std::size_t done = 0; done < image.size();) {
-        const ssize_t written = ::write(fd, image.data() + done, image.size() - done);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            errno = written == 0 ? EIO : errno;
-            return false;
-        }
-        done += static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     CLI::App app{"Writes a made-up 2 MiB ROM image with varied level tables, to try the Thornwake editor on.",
                  "thornwake-sample-image"};
+    app.allow_windows_style_options(false);
     std::string path;
     bool force = false;
     app.add_option("OUTPUT", path, "The image file to write")
@@ -45,8 +30,9 @@ int main(int argc, char** argv) {
         ->check(CLI::Validator([](const std::string& name) { return name.empty() ? "the file name is empty" : ""; },
                                ""));
     app.add_flag("--force", force, "Replace OUTPUT if it exists");
+    const std::vector<std::string> arguments = thornwake::os::ProgramArguments(argc, argv);
     try {
-        app.parse(argc, argv);
+        app.parse(std::vector<std::string>(arguments.rbegin(), arguments.rend() - 1));
     } catch (const CLI::Success& e) {  // --help
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
@@ -54,22 +40,24 @@ int main(int argc, char** argv) {
         return ExitUsage;
     }
 
-    const std::vector<std::uint8_t> image = thornwake::MakeSampleImage();
+    const std::filesystem::path file = std::filesystem::u8path(path);
+    std::error_code error;
     // Without --force an existing file, perhaps an image being edited, is left alone.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (force ? O_TRUNC : O_EXCL), 0666);
-    if (fd < 0) {
-        const int reason = errno;
-        std::cerr << "Cannot write " << path << ": " << std::strerror(reason)
-                  << (reason == EEXIST ? "; give --force to replace it" : "") << "\n";
+    if (!force && std::filesystem::symlink_status(file, error).type() != std::filesystem::file_type::not_found) {
+        std::cerr << "Cannot write " << path << ": " << std::strerror(EEXIST) << "; give --force to replace it\n";
         return 1;
     }
-    const bool written = WriteAll(fd, image);
-    const int writeError = errno;
-    if (::close(fd) != 0 || !written) {
-        std::cerr << "Cannot write " << path << ": " << std::strerror(written ? errno : writeError) << "\n";
-        if (!force) {
-            ::unlink(path.c_str());  // made by this run: no half image left behind
-        }
+    const std::vector<std::uint8_t> image = thornwake::MakeSampleImage();
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        std::cerr << "Cannot write " << path << ": " << std::strerror(errno) << "\n";
+        return 1;
+    }
+    out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    out.close();
+    if (!out) {
+        std::cerr << "Cannot write " << path << ": " << std::strerror(errno) << "\n";
+        if (!force) std::filesystem::remove(file, error);  // made by this run: no half image left behind
         return 1;
     }
     return 0;
