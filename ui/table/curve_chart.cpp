@@ -57,9 +57,9 @@ void CurveChart::setMarkedLevels(const std::vector<int>& levelIndexes) {
     refill();
 }
 
-void CurveChart::setPreview(int firstLevel, const std::vector<int>& values) {
+void CurveChart::setPreview(const std::vector<int>& levelIndexes, const std::vector<int>& values) {
     QList<QPointF> points;
-    for (std::size_t i = 0; i < values.size(); ++i) points.append(QPointF(firstLevel + 1 + double(i), values[i]));
+    for (std::size_t i = 0; i < values.size(); ++i) points.append(QPointF(levelIndexes[i] + 1, values[i]));
     preview_->replace(points);
     fitAxis();
 }
@@ -75,9 +75,10 @@ void CurveChart::refill() {
     }
     stored_->replace(line);
     marks_->replace(marks);
-    chart()->setTitle(QStringLiteral("%1's %2 by level")
-                          .arg(QString::fromLatin1(CharacterName(model_.character())),
-                               QString::fromLatin1(InfoOf(field).name)));
+    const QString who = QString::fromLatin1(CharacterName(model_.character()));
+    chart()->setTitle(field == StatField::MP && !TableOf(model_.character()).HasMP
+                          ? QStringLiteral("The %1 has no MP.").arg(who)
+                          : QStringLiteral("%1's %2 by level").arg(who, QString::fromLatin1(InfoOf(field).name)));
     fitAxis();
 }
 
