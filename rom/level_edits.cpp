@@ -78,7 +78,7 @@ bool IsHeaderRow(const std::vector<std::string>& row) {
 
 Result<TextBlock> ParsePastedBlock(std::string_view text) {
     if (text.size() > MaxPastedText) {
-        return Status::Fail("The pasted text is longer than any block the table can take (" +
+        return Status::Fail("The pasted text is longer than the table can take (" +
                             std::to_string(MaxPastedText) + " bytes).");
     }
     TextBlock block;

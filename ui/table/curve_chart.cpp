@@ -45,6 +45,12 @@ CurveChart::CurveChart(const LevelTableModel& model, QWidget* parent)
     for (QValueAxis* axis : {levels_, values_}) axis->setLabelsFont(font());
     setChart(chart);
     connect(&model, &QAbstractItemModel::dataChanged, this, &CurveChart::refill);
+    // A level number every 10 levels where there is room, else every 20:
+    // the axis shortens numbers that do not fit to "...".
+    connect(chart, &QChart::plotAreaChanged, this, [this](const QRectF& area) {
+        const double room = area.width() * 10 / (LevelCount - 1);
+        levels_->setTickInterval(room >= 2 * fontMetrics().horizontalAdvance(QStringLiteral("00")) ? 10 : 20);
+    });
 }
 
 void CurveChart::setColumn(int column) {

@@ -199,8 +199,7 @@ void LevelTableWindow::addShortcuts() {
     add(QKeySequence(Qt::CTRL | Qt::Key_Y), [this] { model_->redo(); });
     // An editor takes Delete for its own text before this.
     add(QKeySequence(Qt::Key_Delete), [this] {
-        say(QStringLiteral("Nothing was deleted: every level stores a value in every cell. Type a new value "
-                           "instead."));
+        say(QStringLiteral("Cells cannot be emptied: type a new value instead."));
     });
 }
 
