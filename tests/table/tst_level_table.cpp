@@ -265,9 +265,10 @@ void LevelTableTest::table_data() {
     const QString undone = "Undone: Sprite level 12 Strength set to 77.", set = "Sprite 12 STR 77";
     QTest::addRow("opens where the user is, pastes at the selection's top left")
         << "open; tab 1; row Sprite 20; table; ?current; clip 1\n2\n3; key Shift+Down Shift+Down Ctrl+V; ?status; "
-           "?file; key Up Ctrl+C; click 50 0; key Ctrl+V; ?status; ?file"
+           "?file; key Ctrl+C; ?status; key Up Ctrl+C; click 50 0; key Ctrl+V; ?status; ?file"
         << QStringList{"current: LevelGRID at Sprite level 20 HP", "status: Pasted 3 cells from Sprite level 20 HP.",
-                       "file: Sprite 20 HP 1, Sprite 21 HP 2, Sprite 22 HP 3", "status: Pasted 1 cell from Sprite level 50 HP.",
+                       "file: Sprite 20 HP 1, Sprite 21 HP 2, Sprite 22 HP 3", "status: Copied 3 x 1 cells.",
+                       "status: Pasted 1 cell from Sprite level 50 HP.",
                        "file: Sprite 20 HP 1, Sprite 21 HP 2, Sprite 22 HP 3, Sprite 50 HP 2"};
     QTest::addRow("Enter goes down, Tab right")
         << typed + "?current; ?file; type 8; key Tab; ?current; key Tab Tab Tab Tab; ?current; "
@@ -283,9 +284,10 @@ void LevelTableTest::table_data() {
                        "status: Redone: Sprite level 12 Strength set to 77.", "file: " + set};
     // The history lasts while the image is open, through closed windows.
     QTest::addRow("undo after reopening")
-        << typed + "esc; ?panel Sprite; table; ?undo; key Ctrl+Z; ?status; ?undo; esc; ?file; open; table; ?undo"
+        << typed + "esc; ?panel Sprite; table; ?undo; key Ctrl+Z; ?status; ?undo; esc; ?file; ?panel Sprite; open; "
+           "table; ?undo"
         << QStringList{"panel: 103 21 77 36 21 35 25", "undo: Undo", "status: " + undone, "undo: Redo",
-                       "file: unchanged", "undo: "};
+                       "file: unchanged", "panel: 103 21 20 36 21 35 25", "undo: "};
     // Only a panel whose record the table wrote reads it again; its save expects that.
     QTest::addRow("closing re-reads what it wrote")
         << "open; set Hero HP 5; tab 1; row Sprite 12; set Sprite HP 6; table; click 12 2; type 77; key Return; esc; "
@@ -293,9 +295,10 @@ void LevelTableTest::table_data() {
         << QStringList{"panel: 5 13 11 13 5 6", "panel: 103 21 77 36 21 35 25", "file: Sprite 12 HP 7, " + set};
     QTest::addRow("fill exactly the selected levels")
         << "open; tab 1; table; click 1 2; click 3 2 ctrl; click 9 2 ctrl; fill 0 80; ?status; ?file; "
-           "click 3 3; fill 1 99; ?status"
+           "click 3 3; fill 1 99; ?status; click 5 4; click 7 4 ctrl; fill 1 2"
         << QStringList{"preview: 1:0 3:20 9:80", "status: Filled the Sprite's Strength of levels 1, 3 and 9 from 0 to 80, Linear.",
-                       "file: Sprite 1 STR 0, Sprite 3 STR 20, Sprite 9 STR 80", "preview: 99 points", "status: Filled the Sprite's Agility of levels 1 to 99 from 1 to 99, Linear."};
+                       "file: Sprite 1 STR 0, Sprite 3 STR 20, Sprite 9 STR 80", "preview: 99 points",
+                       "status: Filled the Sprite's Agility of levels 1 to 99 from 1 to 99, Linear.", "preview: 5:1 7:2"};
     QTest::addRow("the Hero's MP") << "open; table; click 1 1; ?chart; fill 1 2; ?status; click 4 2;"
         " type 50; key Return; ?file"
         << QStringList{"chart: The Hero has no MP.", "status: Nothing was filled: the Hero has no MP.", "file: Hero 4 MP 0, Hero 4 STR 50"};
