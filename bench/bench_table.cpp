@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <numeric>
 
 #include "level_edits.h"
 #include "rom_file.h"
@@ -61,10 +62,12 @@ void BM_Fill99Levels(benchmark::State& state) {
     if (!image.file.IsOpen()) return state.SkipWithError("cannot open the image");
     LevelTableModel model(image.file, image.history, CharacterId::Sprite);
     model.setCharacter(CharacterId::Sprite);
+    std::vector<int> levels(LevelCount);
+    std::iota(levels.begin(), levels.end(), 0);
     int turn = 0;
     for (auto _ : state) {
         // Every run changes all 99 records, so every run writes them.
-        model.fill(0, LevelCount - 1, StatField::HP, 100 + turn % 2, 9999, Curve::SCurve);
+        model.fill(levels, StatField::HP, 100 + turn % 2, 9999, Curve::SCurve);
         ++turn;
     }
     if (image.history.count() != turn) state.SkipWithError("a fill was refused");

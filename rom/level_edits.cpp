@@ -1,6 +1,7 @@
 #include "level_edits.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <map>
 
@@ -43,18 +44,62 @@ std::vector<int> CurveValues(Curve curve, int first, int last, int count) {
     return values;
 }
 
-TextBlock ParseTabSeparated(std::string_view text) {
+std::vector<int> CurveValuesAt(Curve curve, int first, int last, const std::vector<int>& levelIndexes) {
+    const std::vector<int> span = CurveValues(curve, first, last, levelIndexes.back() - levelIndexes.front() + 1);
+    std::vector<int> values;
+    for (int level : levelIndexes) values.push_back(span[static_cast<std::size_t>(level - levelIndexes.front())]);
+    return values;
+}
+
+namespace {
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+bool SameLetters(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+// Every cell names a column, by its name or its stem.
+bool IsHeaderRow(const std::vector<std::string>& row) {
+    return std::all_of(row.begin(), row.end(), [](const std::string& cell) {
+        return std::any_of(StatFields.begin(), StatFields.end(), [&](const StatFieldInfo& info) {
+            return SameLetters(Trimmed(cell), info.name) || SameLetters(Trimmed(cell), info.stem);
+        });
+    });
+}
+
+}  // namespace
+
+Result<TextBlock> ParsePastedBlock(std::string_view text) {
+    if (text.size() > MaxPastedText) {
+        return Status::Fail("The pasted text is longer than the table can take (" +
+                            std::to_string(MaxPastedText) + " bytes).");
+    }
     TextBlock block;
-    while (!text.empty()) {
-        std::size_t end = text.find('\n');
+    // Rows past the 99th of data fit nowhere; a header may come first.
+    while (!text.empty() && block.size() <= static_cast<std::size_t>(LevelCount)) {
+        const std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        while (!line.empty() && line.back() == '\t') line.remove_suffix(1);
         std::vector<std::string>& row = block.emplace_back();
         for (std::size_t tab; (tab = line.find('\t')) != std::string_view::npos; line.remove_prefix(tab + 1)) {
             row.emplace_back(line.substr(0, tab));
         }
         row.emplace_back(line);
+    }
+    const bool moreText = text.find_first_not_of("\t\r\n") != std::string_view::npos;
+    while (!moreText && !block.empty() && block.back() == std::vector<std::string>{""}) block.pop_back();
+    if (!block.empty() && IsHeaderRow(block.front())) block.erase(block.begin());
+    if (moreText || block.size() > static_cast<std::size_t>(LevelCount)) {
+        return Status::Fail("The pasted rows reach past level 99.");
     }
     return block;
 }

@@ -39,12 +39,26 @@ constexpr std::array<CurveInfo, 4> Curves = {{
 // 3t^2-2t^3. Exact arithmetic, each value rounded half to even, so every
 // value lies between `first` and `last`. A count of 1 gives {first}.
 std::vector<int> CurveValues(Curve curve, int first, int last, int count);
+// The value at each of `levelIndexes` (ascending, not empty) on the curve that
+// runs from `first` at the first of them to `last` at the last: levels left
+// out of a selection keep their place on the curve.
+std::vector<int> CurveValuesAt(Curve curve, int first, int last, const std::vector<int>& levelIndexes);
 
-// Tab-separated text: rows end at "\n" or "\r\n", cells are split at tabs,
-// and a line end after the last row starts no new row.
+// Tab-separated text as spreadsheets copy it.
 using TextBlock = std::vector<std::vector<std::string>>;
-TextBlock ParseTabSeparated(std::string_view text);
 std::string FormatTabSeparated(const TextBlock& block);
+
+// The most text a paste reads: a header row and 99 rows of seven cells, each
+// cell with its separator at most 64 bytes. Anything longer cannot fit.
+constexpr std::size_t MaxPastedText = (LevelCount + 1) * StatFields.size() * 64;
+
+// The block of a pasted text: rows end at "\n" or "\r\n", cells are split at
+// tabs. Tabs at the end of a row and empty lines at the end of the text are
+// ignored, and a first row of column names ("HP", "Strength", "str", ...,
+// blanks around them ignored) is skipped, as spreadsheets copy a header.
+// Refused at once, before any splitting, when the text is longer than
+// MaxPastedText; splitting stops as soon as the rows reach past 99.
+Result<TextBlock> ParsePastedBlock(std::string_view text);
 
 // The cells `block` sets when its top left cell lands on `levelIndex`,
 // `field` of `character`'s table, each text read with ParseField. An empty

@@ -59,20 +59,24 @@ std::string LevelName(CharacterId character, int levelIndex) {
     return "level " + std::to_string(levelIndex + 1) + " of the " + CharacterName(character);
 }
 
+std::string LevelNumbers(const std::vector<int>& levelIndexes) {
+    std::vector<std::string> runs;
+    for (std::size_t i = 0; i < levelIndexes.size();) {
+        const int from = levelIndexes[i];
+        int to = from;
+        for (++i; i < levelIndexes.size() && levelIndexes[i] == to + 1; ++i) ++to;
+        runs.push_back(std::to_string(from + 1) + (to > from ? " to " + std::to_string(to + 1) : ""));
+    }
+    return Plural(levelIndexes.size(), "level ", "levels ") + Joined(runs);
+}
+
 std::string LevelsOf(const std::vector<RecordWrite>& writes, std::size_t first, std::size_t last) {
     std::vector<std::string> groups;
     for (std::size_t i = first; i < last;) {
         const CharacterId character = writes[i].character;
-        std::vector<std::string> runs;
-        std::size_t count = 0;
-        while (i < last && writes[i].character == character) {
-            const int from = writes[i].levelIndex;
-            int to = from;
-            for (++i; i < last && writes[i].character == character && writes[i].levelIndex == to + 1; ++i) ++to;
-            runs.push_back(std::to_string(from + 1) + (to > from ? " to " + std::to_string(to + 1) : ""));
-            count += static_cast<std::size_t>(to - from + 1);
-        }
-        groups.push_back(std::string(CharacterName(character)) + Plural(count, " level ", " levels ") + Joined(runs));
+        std::vector<int> levels;
+        for (; i < last && writes[i].character == character; ++i) levels.push_back(writes[i].levelIndex);
+        groups.push_back(std::string(CharacterName(character)) + " " + LevelNumbers(levels));
     }
     return Joined(groups);
 }

@@ -66,6 +66,8 @@ WriteReport WriteRecords(RomFile& file, const std::vector<RecordWrite>& writes,
 
 // "level 12 of the Sprite"
 std::string LevelName(CharacterId character, int levelIndex);
+// "level 4", "levels 2 and 5", "levels 1, 3 and 7 to 9": ascending indexes.
+std::string LevelNumbers(const std::vector<int>& levelIndexes);
 // "Hero levels 1 to 99 and Girl levels 3, 5 and 7 to 9": the records
 // first .. last - 1 of the list, by character in list order.
 std::string LevelsOf(const std::vector<RecordWrite>& writes, std::size_t first, std::size_t last);

@@ -7,32 +7,11 @@
 #include <QtWidgets>
 
 #include <sys/file.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
+#include "failing_disk.h"
 #include "fake_desktop.h"
 #include "main/main_window.h"
 #include "main/rom_file_dialog.h"
-
-// A failing disk, in front of the C library's calls: the write after the next
-// `writesBeforeFailure` ones fails once, after writing only its first
-// `shortWrite` bytes when that is set; every flush fails while `flushFails`.
-int writesBeforeFailure = -1;
-int shortWrite = 0;
-bool flushFails = false;
-extern "C" ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
-    if (writesBeforeFailure >= 0 && writesBeforeFailure-- == 0) {
-        if (shortWrite > 0) {
-            writesBeforeFailure = 0;
-            count = size_t(std::exchange(shortWrite, 0));
-        } else {
-            errno = ENOSPC;
-            return -1;
-        }
-    }
-    return ::syscall(SYS_pwrite64, fd, buffer, count, offset);
-}
-extern "C" int fsync(int fd) { return flushFails ? (errno = EIO, -1) : int(::syscall(SYS_fsync, fd)); }
 
 namespace thornwake::test {
 

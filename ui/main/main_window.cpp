@@ -272,6 +272,7 @@ void Main::CloseROM() {
     if (ended_) return;
     setWindowTitle(VersionedCaption());
     rom_.Close();
+    levelTableHistory_.clear();
     tabs_->setEnabled(false);
     for (CharacterId character : AllCharacters) {
         panel(character).hide();
@@ -564,14 +565,17 @@ void Main::RunMaximize(const MaximizeCommand& command) {
 
 void Main::mnuLevelTable_Click() {
     if (ended_ || !rom_.IsOpen()) return;
+    const CharacterId character = selectedTab().value_or(CharacterId::Hero);
+    std::set<RecordKey> written;
     {
-        LevelTableWindow table(rom_, desktop_, selectedTab().value_or(CharacterId::Hero), this,
-                               writerLockPatience);
+        LevelTableWindow table(rom_, desktop_, levelTableHistory_, character,
+                               panel(character).levelList()->selectedRow(), this, writerLockPatience);
         desktop_.runModal(table);
+        written = table.writtenRecords();
     }
-    // The table may have changed any character's records.
-    for (CharacterId character : AllCharacters) {
-        if (!ended_ && panel(character).levelList()->selectedRow() >= 0) LevelChosen(character);
+    // Typed but unsaved values of a panel the table did not write stay.
+    for (CharacterId each : AllCharacters) {
+        if (!ended_ && written.count({each, panel(each).levelList()->selectedRow()})) LevelChosen(each);
     }
 }
 

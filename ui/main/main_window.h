@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QUndoStack>
 
 #include <array>
 #include <optional>
@@ -66,8 +67,9 @@ public:
     void mnuMaxSprite_Click();
     void mnuMaxGirl_Click();
     void mnuMaxAll_Click();
-    // Opens the Level Table window on the selected tab's character; afterwards
-    // the panels read their selected levels again.
+    // Opens the Level Table window on the selected tab's character and its
+    // selected level; afterwards a panel whose shown record the table wrote
+    // reads it again, and only such a panel.
     void mnuLevelTable_Click();
 
     // True once the program was told to end; nothing runs after that.
@@ -119,6 +121,8 @@ private:
     std::array<bool, 3> saveWanted_{};
     bool maximizing_ = false;
     bool quitAfterRun_ = false;
+    // The Level Table's steps to undo and redo, for as long as the image is open.
+    QUndoStack levelTableHistory_;
 
     QTabWidget* tabs_ = nullptr;
     std::array<CharacterPanel*, 3> panels_{};

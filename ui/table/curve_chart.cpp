@@ -45,6 +45,12 @@ CurveChart::CurveChart(const LevelTableModel& model, QWidget* parent)
     for (QValueAxis* axis : {levels_, values_}) axis->setLabelsFont(font());
     setChart(chart);
     connect(&model, &QAbstractItemModel::dataChanged, this, &CurveChart::refill);
+    // A level number every 10 levels where there is room, else every 20:
+    // the axis shortens numbers that do not fit to "...".
+    connect(chart, &QChart::plotAreaChanged, this, [this](const QRectF& area) {
+        const double room = area.width() * 10 / (LevelCount - 1);
+        levels_->setTickInterval(room >= 2 * fontMetrics().horizontalAdvance(QStringLiteral("00")) ? 10 : 20);
+    });
 }
 
 void CurveChart::setColumn(int column) {
@@ -57,9 +63,9 @@ void CurveChart::setMarkedLevels(const std::vector<int>& levelIndexes) {
     refill();
 }
 
-void CurveChart::setPreview(int firstLevel, const std::vector<int>& values) {
+void CurveChart::setPreview(const std::vector<int>& levelIndexes, const std::vector<int>& values) {
     QList<QPointF> points;
-    for (std::size_t i = 0; i < values.size(); ++i) points.append(QPointF(firstLevel + 1 + double(i), values[i]));
+    for (std::size_t i = 0; i < values.size(); ++i) points.append(QPointF(levelIndexes[i] + 1, values[i]));
     preview_->replace(points);
     fitAxis();
 }
@@ -75,9 +81,10 @@ void CurveChart::refill() {
     }
     stored_->replace(line);
     marks_->replace(marks);
-    chart()->setTitle(QStringLiteral("%1's %2 by level")
-                          .arg(QString::fromLatin1(CharacterName(model_.character())),
-                               QString::fromLatin1(InfoOf(field).name)));
+    const QString who = QString::fromLatin1(CharacterName(model_.character()));
+    chart()->setTitle(field == StatField::MP && !TableOf(model_.character()).HasMP
+                          ? QStringLiteral("The %1 has no MP.").arg(who)
+                          : QStringLiteral("%1's %2 by level").arg(who, QString::fromLatin1(InfoOf(field).name)));
     fitAxis();
 }
 

@@ -25,8 +25,8 @@ public:
 
     void setColumn(int column);
     void setMarkedLevels(const std::vector<int>& levelIndexes);
-    // The values a fill would give from `firstLevel` (an index) on; none to hide it.
-    void setPreview(int firstLevel, const std::vector<int>& values);
+    // The values a fill would give at `levelIndexes`; none to hide it.
+    void setPreview(const std::vector<int>& levelIndexes, const std::vector<int>& values);
     void refill();
 
 private:

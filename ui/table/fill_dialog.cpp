@@ -10,8 +10,9 @@
 
 namespace thornwake {
 
-FillDialog::FillDialog(const QString& title, StatField field, int firstLevel, int lastLevel, int first, int last, QWidget* parent)
-    : QDialog(parent), field_(field), levelCount_(lastLevel - firstLevel + 1), first_(new QLineEdit(QString::number(first))),
+FillDialog::FillDialog(const QString& title, StatField field, const std::vector<int>& levels, int first, int last,
+                       QWidget* parent)
+    : QDialog(parent), field_(field), levels_(levels), first_(new QLineEdit(QString::number(first))),
       last_(new QLineEdit(QString::number(last))), curve_(new QComboBox), rule_(new QLabel),
       buttons_(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel)) {
     setObjectName(QStringLiteral("FillDLG"));
@@ -22,8 +23,8 @@ FillDialog::FillDialog(const QString& title, StatField field, int firstLevel, in
     for (const CurveInfo& info : Curves) curve_->addItem(QString::fromLatin1(info.name));
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("&From (level %1):").arg(firstLevel + 1), first_);
-    form->addRow(QStringLiteral("&To (level %1):").arg(lastLevel + 1), last_);
+    form->addRow(QStringLiteral("&From (level %1):").arg(levels.front() + 1), first_);
+    form->addRow(QStringLiteral("&To (level %1):").arg(levels.back() + 1), last_);
     form->addRow(QStringLiteral("&Curve:"), curve_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(title));
@@ -50,7 +51,7 @@ void FillDialog::refresh() {
     const auto wanted = request();
     rule_->setText(wanted ? QString() : QString::fromStdString(WholeNumberRule(field_)));
     buttons_->button(QDialogButtonBox::Ok)->setEnabled(wanted.has_value());
-    emit previewChanged(wanted ? CurveValues(wanted->curve, wanted->first, wanted->last, levelCount_)
+    emit previewChanged(wanted ? CurveValuesAt(wanted->curve, wanted->first, wanted->last, levels_)
                                : std::vector<int>());
 }
 

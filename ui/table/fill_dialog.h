@@ -26,21 +26,23 @@ struct FillRequest {
 class FillDialog : public QDialog {
     Q_OBJECT
 public:
-    // `title` names the range ("The Sprite's Strength, levels 1 to 99"),
-    // given as level indexes; the fields start with the values stored there.
-    FillDialog(const QString& title, StatField field, int firstLevel, int lastLevel, int first, int last, QWidget* parent);
+    // `title` names the levels ("The Sprite's Strength, levels 1 to 99"),
+    // given as ascending level indexes; the fields start with the values
+    // stored at the first and the last of them.
+    FillDialog(const QString& title, StatField field, const std::vector<int>& levels, int first, int last,
+               QWidget* parent);
 
     std::optional<FillRequest> request() const;
     // Checks the texts and reports the preview again.
     void refresh();
 
 signals:
-    // The values the fill would write; empty while a text is bad.
+    // The values the fill would write at the levels; empty while a text is bad.
     void previewChanged(const std::vector<int>& values);
 
 private:
     StatField field_;
-    int levelCount_;
+    std::vector<int> levels_;
     QLineEdit* first_;
     QLineEdit* last_;
     QComboBox* curve_;

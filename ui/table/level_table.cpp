@@ -6,15 +6,19 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <numeric>
 #include <set>
 
 #include "desktop.h"
@@ -25,14 +29,58 @@
 
 namespace thornwake {
 
-LevelTableWindow::LevelTableWindow(RomFile& rom, Desktop& desktop, CharacterId character, QWidget* parent,
-                                   std::chrono::milliseconds lockPatience)
-    : QDialog(parent), desktop_(desktop), model_(new LevelTableModel(rom, history_, character, this)) {
+namespace {
+
+// Fits an 800 x 600 screen with the window manager's frame around it.
+constexpr QSize FirstSize(760, 520);
+const QString SizeKey = QStringLiteral("LevelTable/size");
+
+QSettings Settings() { return QSettings(QStringLiteral("thornwake"), QStringLiteral("thornwake-editor")); }
+
+// Moves as a spreadsheet does: Enter commits a typed value and goes one level
+// down, Tab one column right and Shift+Tab left, also without a value typed.
+// Tab at Wisdom and Shift+Tab at HP leave the grid for the other controls.
+class LevelGrid : public QTableView {
+protected:
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override {
+        const bool keep = hint == QAbstractItemDelegate::RevertModelCache;
+        QTableView::closeEditor(editor, keep ? hint : QAbstractItemDelegate::NoHint);
+        if (hint == QAbstractItemDelegate::SubmitModelCache) moveTo(moveCursor(MoveDown, Qt::NoModifier));
+        if (hint == QAbstractItemDelegate::EditNextItem) moveTo(moveCursor(MoveNext, Qt::NoModifier));
+        if (hint == QAbstractItemDelegate::EditPreviousItem) moveTo(moveCursor(MovePrevious, Qt::NoModifier));
+    }
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override {
+        const QModelIndex current = currentIndex();
+        if (action == MoveNext) return current.siblingAtColumn(current.column() + 1);
+        if (action == MovePrevious) return current.siblingAtColumn(current.column() - 1);
+        return QTableView::moveCursor(action, modifiers);
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        // An editor passes its Enter on to the grid after it committed.
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (enter && state() != EditingState && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            moveTo(moveCursor(MoveDown, Qt::NoModifier));
+            return;
+        }
+        QTableView::keyPressEvent(event);
+    }
+
+private:
+    void moveTo(const QModelIndex& index) {
+        if (index.isValid()) setCurrentIndex(index);
+    }
+};
+
+}  // namespace
+
+LevelTableWindow::LevelTableWindow(RomFile& rom, Desktop& desktop, QUndoStack& history, CharacterId character,
+                                   int levelIndex, QWidget* parent, std::chrono::milliseconds lockPatience)
+    : QDialog(parent), desktop_(desktop), history_(history),
+      model_(new LevelTableModel(rom, history_, character, this)) {
     model_->lockPatience = lockPatience;
     setObjectName(QStringLiteral("LevelTable"));
     setWindowTitle(QStringLiteral("Level Table"));
     setFont(ProgramFont(8.25));
-    resize(880, 540);
     buildControls();
     addShortcuts();
     model_->setCharacter(character);
@@ -42,11 +90,20 @@ LevelTableWindow::LevelTableWindow(RomFile& rom, Desktop& desktop, CharacterId c
                     2 * grid_->frameWidth();
     for (int column = 0; column < model_->columnCount(); ++column) gridWidth += grid_->columnWidth(column);
     grid_->setMinimumWidth(gridWidth);
-    grid_->setCurrentIndex(model_->index(0, 0));
+    const QSize remembered = Settings().value(SizeKey).toSize();
+    const QSize screen = (parent ? parent->screen() : QGuiApplication::primaryScreen())->availableSize();
+    resize((remembered.isValid() ? remembered : FirstSize).boundedTo(screen));
+    grid_->setCurrentIndex(model_->index(std::clamp(levelIndex, 0, LevelCount - 1), 0));
+    grid_->scrollTo(grid_->currentIndex(), QAbstractItemView::PositionAtCenter);
     grid_->setFocus();
 }
 
 LevelTableWindow::~LevelTableWindow() = default;
+
+void LevelTableWindow::done(int result) {
+    Settings().setValue(SizeKey, size());
+    QDialog::done(result);
+}
 
 void LevelTableWindow::buildControls() {
     characters_ = new QComboBox;
@@ -55,7 +112,7 @@ void LevelTableWindow::buildControls() {
     auto* who = new QLabel(QStringLiteral("C&haracter:"));
     who->setBuddy(characters_);
 
-    grid_ = new QTableView;
+    grid_ = new LevelGrid;
     grid_->setObjectName(QStringLiteral("LevelGRID"));
     grid_->setAccessibleName(QStringLiteral("Levels"));
     grid_->setModel(model_);
@@ -64,7 +121,7 @@ void LevelTableWindow::buildControls() {
     grid_->horizontalHeader()->setMinimumSectionSize(grid_->fontMetrics().horizontalAdvance(QStringLiteral("-32768")) + 12);
     grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
-    grid_->setTabKeyNavigation(false);
+    grid_->setTabKeyNavigation(true);
 
     chart_ = new CurveChart(*model_, this);  // the window's font from the start
     auto* split = new QSplitter(Qt::Horizontal);
@@ -87,8 +144,10 @@ void LevelTableWindow::buildControls() {
     QPushButton* undoButton = button("UndoCMD", QStringLiteral("&Undo"));
     QPushButton* redoButton = button("RedoCMD", QStringLiteral("&Redo"));
     QPushButton* closeButton = button("CloseCMD", QStringLiteral("&Close"));
-    undoButton->setEnabled(false);
-    redoButton->setEnabled(false);
+    undoButton->setEnabled(history_.canUndo());
+    redoButton->setEnabled(history_.canRedo());
+    undoButton->setToolTip(history_.undoText());
+    redoButton->setToolTip(history_.redoText());
 
     auto* top = new QHBoxLayout;
     top->addWidget(who);
@@ -137,6 +196,11 @@ void LevelTableWindow::addShortcuts() {
     add(QKeySequence(Qt::CTRL | Qt::Key_F), [this] { fill(); });
     add(QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { model_->undo(); });
     add(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { model_->redo(); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_Y), [this] { model_->redo(); });
+    // An editor takes Delete for its own text before this.
+    add(QKeySequence(Qt::Key_Delete), [this] {
+        say(QStringLiteral("Cells cannot be emptied: type a new value instead."));
+    });
 }
 
 void LevelTableWindow::say(const QString& text) {
@@ -158,11 +222,16 @@ void LevelTableWindow::copy() {
     if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
 }
 
-void LevelTableWindow::paste() { model_->paste(grid_->currentIndex(), QGuiApplication::clipboard()->text()); }
+void LevelTableWindow::paste() {
+    const QModelIndexList selected = grid_->selectionModel()->selectedIndexes();
+    QModelIndex topLeft = selected.isEmpty() ? grid_->currentIndex() : selected.front();
+    for (const QModelIndex& index : selected) {
+        topLeft = model_->index(std::min(topLeft.row(), index.row()), std::min(topLeft.column(), index.column()));
+    }
+    model_->paste(topLeft, QGuiApplication::clipboard()->text());
+}
 
 void LevelTableWindow::fill() {
-    // The selected levels of one column, first to last; a single cell stands
-    // for its whole column.
     const QModelIndex current = grid_->currentIndex();
     std::set<int> columns, rows;
     for (const QModelIndex& index : grid_->selectionModel()->selectedIndexes()) {
@@ -175,37 +244,43 @@ void LevelTableWindow::fill() {
     }
     const int column = columns.empty() ? current.column() : *columns.begin();
     const StatField field = LevelTableModel::fieldOf(std::max(column, 0));
-    int firstLevel = rows.empty() ? 0 : *rows.begin(), lastLevel = rows.empty() ? 0 : *rows.rbegin();
-    if (firstLevel == lastLevel) firstLevel = 0, lastLevel = LevelCount - 1;
-    const auto first = model_->value(firstLevel, field), last = model_->value(lastLevel, field);
-    if (!first || !last) {
-        say(QStringLiteral("Nothing was filled: the %1 has no %2 to fill there.")
-                .arg(QString::fromLatin1(CharacterName(model_->character())), QString::fromLatin1(InfoOf(field).name)));
+    std::vector<int> levels(rows.begin(), rows.end());
+    if (levels.size() < 2) {
+        levels.resize(LevelCount);
+        std::iota(levels.begin(), levels.end(), 0);
+    }
+    const QString who = QString::fromLatin1(CharacterName(model_->character()));
+    if (field == StatField::MP && !TableOf(model_->character()).HasMP) {
+        say(QStringLiteral("Nothing was filled: the %1 has no MP.").arg(who));
         return;
     }
-
-    FillDialog dialog(QStringLiteral("The %1's %2, levels %3 to %4")
-                          .arg(QString::fromLatin1(CharacterName(model_->character())),
-                               QString::fromLatin1(InfoOf(field).name))
-                          .arg(firstLevel + 1)
-                          .arg(lastLevel + 1),
-                      field, firstLevel, lastLevel, *first, *last, this);
+    for (int level : levels) {
+        if (const QString unread = model_->whyUnread(level); !unread.isEmpty()) {
+            say(QStringLiteral("Nothing was filled: ") + unread);
+            return;
+        }
+    }
+    FillDialog dialog(QStringLiteral("The %1's %2, %3")
+                          .arg(who, QString::fromLatin1(InfoOf(field).name),
+                               QString::fromStdString(LevelNumbers(levels))),
+                      field, levels, *model_->value(levels.front(), field), *model_->value(levels.back(), field),
+                      this);
     dialog.setFont(font());
     // Over the grid, so that the chart's preview stays in sight.
     dialog.adjustSize();
     dialog.move(grid_->mapToGlobal(grid_->rect().center()) - dialog.rect().center());
     chart_->setColumn(column);
     connect(&dialog, &FillDialog::previewChanged, this,
-            [this, firstLevel](const std::vector<int>& values) { chart_->setPreview(firstLevel, values); });
+            [this, &levels](const std::vector<int>& values) { chart_->setPreview(levels, values); });
     dialog.refresh();
     desktop_.runModal(dialog);
-    chart_->setPreview(0, {});
+    chart_->setPreview({}, {});
     const auto wanted = dialog.request();
     if (dialog.result() != QDialog::Accepted || !wanted) {
         say(QStringLiteral("Nothing was filled."));
         return;
     }
-    model_->fill(firstLevel, lastLevel, field, wanted->first, wanted->last, wanted->curve);
+    model_->fill(levels, field, wanted->first, wanted->last, wanted->curve);
 }
 
 }  // namespace thornwake

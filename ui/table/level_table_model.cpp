@@ -63,6 +63,15 @@ std::optional<int> LevelTableModel::value(int levelIndex, StatField field) const
     return GetField(*record, field);
 }
 
+QString LevelTableModel::whyUnread(int levelIndex) const {
+    if (records_[static_cast<std::size_t>(levelIndex)]) return {};
+    if (RecordOffset(character_, levelIndex) + LevelRecordSize > rom_.OpenedSize()) {
+        return QStringLiteral("the image is too short for %1.").arg(Text(LevelName(character_, levelIndex)));
+    }
+    const Result<LevelRecord> record = ReadLevelRecord(rom_, character_, levelIndex);
+    return record ? QString() : Text(record.message());
+}
+
 QString LevelTableModel::cellName(const QModelIndex& index) const {
     return QStringLiteral("%1 level %2 %3")
         .arg(QString::fromLatin1(CharacterName(character_)))
@@ -130,32 +139,42 @@ QString LevelTableModel::copy(const QModelIndexList& indexes) {
             cells.push_back(data(index(row, column), Qt::DisplayRole).toString().toStdString());
         }
     }
-    emit statusChanged(QStringLiteral("Copied %1 x %2 cells.").arg(bottom - top + 1).arg(right - left + 1));
+    emit statusChanged(top == bottom && left == right
+                           ? QStringLiteral("Copied 1 cell.")
+                           : QStringLiteral("Copied %1 x %2 cells.").arg(bottom - top + 1).arg(right - left + 1));
     return Text(FormatTabSeparated(block));
 }
 
 void LevelTableModel::paste(const QModelIndex& topLeft, const QString& text) {
-    const TextBlock block = ParseTabSeparated(text.toStdString());
-    if (!topLeft.isValid() || block.empty()) {
+    // Never more than the longest block that fits, whatever the clipboard holds.
+    const QByteArray bounded = text.left(static_cast<qsizetype>(MaxPastedText) + 1).toUtf8();
+    const Result<TextBlock> block = ParsePastedBlock(std::string_view(bounded.constData(), bounded.size()));
+    if (!block) {
+        emit statusChanged(QStringLiteral("Nothing was pasted: ") + Text(block.message()));
+        return;
+    }
+    if (!topLeft.isValid() || block.value().empty()) {
         emit statusChanged(QStringLiteral("Nothing was pasted: the clipboard holds no cells."));
         return;
     }
-    const auto cells = CellsOfBlock(block, character_, topLeft.row(), fieldOf(topLeft.column()));
+    const auto cells = CellsOfBlock(block.value(), character_, topLeft.row(), fieldOf(topLeft.column()));
     if (!cells) {
         emit statusChanged(QStringLiteral("Nothing was pasted: ") + Text(cells.message()));
         return;
     }
-    commit(cells.value(), QStringLiteral("Pasted %1 cells from %2.").arg(cells.value().size()).arg(cellName(topLeft)));
+    const std::size_t count = cells.value().size();
+    commit(cells.value(), QStringLiteral("Pasted %1 %2 from %3.")
+                              .arg(count)
+                              .arg(count == 1 ? QStringLiteral("cell") : QStringLiteral("cells"), cellName(topLeft)));
 }
 
-void LevelTableModel::fill(int firstLevel, int lastLevel, StatField field, int first, int last, Curve curve) {
-    const std::vector<int> values = CurveValues(curve, first, last, lastLevel - firstLevel + 1);
+void LevelTableModel::fill(const std::vector<int>& levels, StatField field, int first, int last, Curve curve) {
+    const std::vector<int> values = CurveValuesAt(curve, first, last, levels);
     std::vector<CellEdit> cells;
-    for (std::size_t i = 0; i < values.size(); ++i) cells.push_back({firstLevel + static_cast<int>(i), field, values[i]});
-    commit(cells, QStringLiteral("Filled the %1's %2 of levels %3 to %4 from %5 to %6, %7.")
-                      .arg(QString::fromLatin1(CharacterName(character_)), QString::fromLatin1(InfoOf(field).name))
-                      .arg(firstLevel + 1)
-                      .arg(lastLevel + 1)
+    for (std::size_t i = 0; i < levels.size(); ++i) cells.push_back({levels[i], field, values[i]});
+    commit(cells, QStringLiteral("Filled the %1's %2 of %3 from %4 to %5, %6.")
+                      .arg(QString::fromLatin1(CharacterName(character_)), QString::fromLatin1(InfoOf(field).name),
+                           Text(LevelNumbers(levels)))
                       .arg(first)
                       .arg(last)
                       .arg(QString::fromLatin1(Curves[static_cast<std::size_t>(curve)].name)));
@@ -169,11 +188,13 @@ void LevelTableModel::commit(const std::vector<CellEdit>& cells, const QString& 
     if (change.value().empty()) return finish(QStringLiteral("Nothing changed: the cells hold these values already."));
     const WriteReport report = WriteRecords(rom_, change.value());
     if (report.ok()) {
+        noteWritten(change.value());
         history_.push(new RecordEditCommand(std::move(change.value()), done));
         return finish(done);
     }
     // What reached the file becomes a step of its own, so that Undo can take it back.
     const std::vector<RecordWrite> written = WrittenPart(change.value(), report);
+    noteWritten(written);
     if (!written.empty()) history_.push(new RecordEditCommand(written, done));
     finish(Text(report.error.message()) + QLatin1Char(' ') + Text(WhatReachedTheFile(rom_, change.value(), report)) +
            (written.empty() ? QString() : QStringLiteral(" Undo takes back what reached the file.")));
@@ -201,6 +222,7 @@ void LevelTableModel::step(bool forwards) {
     const std::vector<RecordWrite> writes = forwards ? command->writes() : Reversed(command->writes());
     const WriteReport report = WriteRecords(rom_, writes);
     showCharacter(writes.front().character);
+    noteWritten(WrittenPart(writes, report));
     if (report.ok()) {
         const QString text = what + command->text();
         forwards ? history_.redo() : history_.undo();
@@ -214,6 +236,10 @@ void LevelTableModel::step(bool forwards) {
     }
     finish(Text(report.error.message()) + QLatin1Char(' ') + Text(WhatReachedTheFile(rom_, writes, report)) +
            QStringLiteral(" The step stays in the history."));
+}
+
+void LevelTableModel::noteWritten(const std::vector<RecordWrite>& writes) {
+    for (const RecordWrite& write : writes) written_.insert({write.character, write.levelIndex});
 }
 
 void LevelTableModel::showCharacter(CharacterId character) {

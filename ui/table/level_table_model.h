@@ -10,6 +10,8 @@
 #include <array>
 #include <chrono>
 #include <optional>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "level_edits.h"
@@ -17,6 +19,9 @@
 #include "rom_file.h"
 
 namespace thornwake {
+
+// A record of the image: its character and level index.
+using RecordKey = std::pair<CharacterId, int>;
 
 class LevelTableModel : public QAbstractTableModel {
     Q_OBJECT
@@ -31,6 +36,9 @@ public:
     static StatField fieldOf(int column) { return StatFields[static_cast<std::size_t>(column)].field; }
     // The stored value of a cell; nothing for the Hero's MP or a record that could not be read.
     std::optional<int> value(int levelIndex, StatField field) const;
+    // Why a level of the shown character holds no values: "the image is too
+    // short for level 40 of the Sprite." or the read error; empty when it was read.
+    QString whyUnread(int levelIndex) const;
     // "Sprite level 12 Strength"
     QString cellName(const QModelIndex& index) const;
 
@@ -44,12 +52,15 @@ public:
 
     // The cells of the rectangle around `indexes` as tab-separated text.
     QString copy(const QModelIndexList& indexes);
-    // Checks every value of the block first; writes all of them or none.
+    // Checks every value of the block first (ParsePastedBlock, CellsOfBlock);
+    // writes all of them or none.
     void paste(const QModelIndex& topLeft, const QString& text);
-    // Levels firstLevel..lastLevel (indexes) of one column along a curve.
-    void fill(int firstLevel, int lastLevel, StatField field, int first, int last, Curve curve);
+    // The levels (ascending indexes) of one column along a curve, as CurveValuesAt.
+    void fill(const std::vector<int>& levels, StatField field, int first, int last, Curve curve);
     void undo();
     void redo();
+    // Every record that any write of this model reached, also in part.
+    const std::set<RecordKey>& writtenRecords() const { return written_; }
 
     // How long a write waits for another program that is writing the image.
     std::chrono::milliseconds lockPatience = WriterLockPatience;
@@ -69,11 +80,13 @@ private:
     void showCharacter(CharacterId character);
     // Reads the records again and reports `text`, followed by any read error.
     void finish(const QString& text);
+    void noteWritten(const std::vector<RecordWrite>& writes);
 
     RomFile& rom_;
     QUndoStack& history_;
     CharacterId character_;
     std::array<std::optional<LevelRecord>, LevelCount> records_;
+    std::set<RecordKey> written_;
 };
 
 }  // namespace thornwake
