@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
                                ""));
     app.add_flag("--force", force, "Replace OUTPUT if it exists");
     const std::vector<std::string> arguments = thornwake::os::ProgramArguments(argc, argv);
+    thornwake::os::UseBinaryStandardStreams();
     try {
         app.parse(std::vector<std::string>(arguments.rbegin(), arguments.rend() - 1));
     } catch (const CLI::Success& e) {  // --help

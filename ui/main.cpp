@@ -1,6 +1,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFile>
+#include <QMessageBox>
 
 #include <algorithm>
 #include <cstdio>
@@ -11,14 +11,21 @@
 
 #include "desktop.h"
 #include "main/main_window.h"
+#include "os_file.h"
 #include "program_info.h"
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 
 constexpr int UsageErrorExitCode = 2;
 
-// --help and --version only print: they run on the offscreen platform, so they
-// work without a display (the build runs them to make the manual page).
+#ifndef Q_OS_WIN
+// --help and --version only print: they run on the offscreen platform, so
+// they work without a display (the build runs them to make the manual page).
+// Windows always has one.
 bool OnlyPrints(int argc, char* argv[]) {
     const char* const printing[] = {"-h", "--help", "--help-all", "-v", "--version"};
     return std::any_of(argv + 1, argv + argc, [&](const char* argument) {
@@ -26,16 +33,35 @@ bool OnlyPrints(int argc, char* argv[]) {
                            [&](const char* option) { return std::strcmp(argument, option) == 0; });
     });
 }
+#endif
+
+// Whether what the program prints reaches someone. A Windows program with
+// windows has no console: unless its caller handed it standard handles, Qt
+// shows --help and --version in a message box, and so do usage errors.
+bool PrintsReachSomeone() {
+#ifdef Q_OS_WIN
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    ::GetStartupInfoW(&startup);
+    return ::GetConsoleWindow() != nullptr || (startup.dwFlags & STARTF_USESTDHANDLES) != 0;
+#else
+    return true;
+#endif
+}
 
 [[noreturn]] void UsageError(const QString& text) {
-    std::fprintf(stderr, "thornwake-editor: %s\n", text.toLocal8Bit().constData());
+    if (PrintsReachSomeone()) {
+        std::fprintf(stderr, "thornwake-editor: %s\n", text.toLocal8Bit().constData());
+    } else {
+        QMessageBox::critical(nullptr, QStringLiteral("thornwake-editor"), text);
+    }
     std::exit(UsageErrorExitCode);
 }
 
 // The file named on the command line as an absolute path, in the system's
 // bytes as given (a name need not be UTF-8, and a QString would not keep
-// it), or empty for none. --help and --version print and end the program,
-// wrong arguments too.
+// it; on Windows in UTF-8), or empty for none. --help and --version print
+// and end the program, wrong arguments too.
 std::string FileArgument(const QApplication& app, int argc, char* argv[]) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -57,24 +83,28 @@ std::string FileArgument(const QApplication& app, int argc, char* argv[]) {
     if (files.first().isEmpty()) {
         UsageError(QStringLiteral("the FILE argument is empty; name a ROM image or leave FILE out."));
     }
-    // QApplication took its own options out of argv; of what is left, the
-    // last argument that reads as FILE is FILE.
-    std::string bytes = QFile::encodeName(files.first()).toStdString();
-    for (int i = argc - 1; i > 0; --i) {
-        if (QString::fromLocal8Bit(argv[i]) == files.first()) {
-            bytes = argv[i];
+    // The last argument that reads as FILE is FILE (QApplication took its own
+    // options out of argv, and Windows' argv loses letters: the program's
+    // arguments are read from its wide command line there).
+    const std::vector<std::string> given = thornwake::os::ProgramArguments(argc, argv);
+    std::string bytes = files.first().toStdString();
+    for (auto argument = given.rbegin(); argument + 1 < given.rend(); ++argument) {
+        if (QString::fromStdString(*argument) == files.first()) {
+            bytes = *argument;
             break;
         }
     }
     std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(bytes, error);
-    return error ? bytes : absolute.string();
+    const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::u8path(bytes), error);
+    return error ? bytes : absolute.u8string();
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
+#ifndef Q_OS_WIN
     if (OnlyPrints(argc, argv)) qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("thornwake-editor"));
     QApplication::setApplicationVersion(thornwake::VersionText());

@@ -12,12 +12,16 @@ const QString Tahoma = QStringLiteral("Tahoma");
 bool TahomaAvailable() {
     static const bool available = [] {
         if (QFontDatabase::families().contains(Tahoma, Qt::CaseInsensitive)) return true;
+#ifdef Q_OS_WIN
+        return false;  // a system font of Windows: there is nowhere else to look
+#else
         // fontconfig does not list the copies that come with Wine.
         for (const char* file : {"/usr/share/wine/fonts/tahoma.ttf",
                                  "/usr/share/wine/fonts/tahomabd.ttf"}) {
             QFontDatabase::addApplicationFont(QString::fromLatin1(file));
         }
         return QFontDatabase::families().contains(Tahoma, Qt::CaseInsensitive);
+#endif
     }();
     return available;
 }

@@ -290,7 +290,7 @@ void Main::LoadROM() {
     setWindowTitle(VersionedCaption());
 
     const OpenFileRequest request{RomFileFilters(), PreselectedRomFilter,
-                                  QFile::decodeName(QByteArray::fromStdString(dlgFileName_))};
+                                  QString::fromStdString(dlgFileName_)};
     const QString chosen = desktop_.chooseFileToOpen(this, request);
     if (ended_) return;
     // A cancel opens the file of the last completed use again.

@@ -1,6 +1,5 @@
 #include "main/rom_file_dialog.h"
 
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 
@@ -38,17 +37,20 @@ void PrepareOpenFileDialog(QFileDialog& dialog, const OpenFileRequest& request) 
 }
 
 std::string ChosenFileName(const QString& answer) {
-    const std::filesystem::path named(QFile::encodeName(answer).toStdString());
+    // UTF-8 on every system: Windows names are UTF-16 and have no other bytes.
+    const std::filesystem::path named = std::filesystem::u8path(answer.toStdString());
     std::error_code error;
     const bool missing = std::filesystem::symlink_status(named, error).type() == std::filesystem::file_type::not_found;
-    if (!answer.contains(QChar::ReplacementCharacter) || !missing) return named.string();
+    if (!answer.contains(QChar::ReplacementCharacter) || !missing) return named.u8string();
     const QString wanted = QFileInfo(answer).fileName();
     std::vector<std::string> matches;
     for (std::filesystem::directory_iterator entry(named.parent_path(), error), end; !error && entry != end;
          entry.increment(error)) {
-        if (QFile::decodeName(entry->path().filename().c_str()) == wanted) matches.push_back(entry->path().string());
+        if (QString::fromStdString(entry->path().filename().u8string()) == wanted) {
+            matches.push_back(entry->path().u8string());
+        }
     }
-    return matches.size() == 1 ? matches.front() : named.string();
+    return matches.size() == 1 ? matches.front() : named.u8string();
 }
 
 }  // namespace thornwake

@@ -19,11 +19,11 @@ constexpr int PreselectedRomFilter = 1;
 
 void PrepareOpenFileDialog(QFileDialog& dialog, const OpenFileRequest& request);
 
-// The name of the file a dialog answered, as the system's bytes. Qt reads
-// names as UTF-8 and shows each byte that is not as U+FFFD, which encodes
-// back to other bytes; such a name is looked up in its folder, and the one
-// entry that reads the same is the file chosen. With none, or more than one,
-// the name stays as Qt gave it.
+// The name of the file a dialog answered, as the system's bytes (UTF-8 on
+// Windows, whose names have no others). Qt reads names as UTF-8 and shows
+// each byte that is not as U+FFFD, which encodes back to other bytes; such a
+// name is looked up in its folder, and the one entry that reads the same is
+// the file chosen. With none, or more than one, the name stays as Qt gave it.
 std::string ChosenFileName(const QString& answer);
 
 }  // namespace thornwake
