@@ -4,18 +4,16 @@
 // the sample image. Files are looked at with plain streams, never through the
 // code under test, and the table positions are written out here.
 //
-// This program puts its own pread, pwrite and fsync in front of the C
-// library's: while recording, it writes down every call and fails the one it
-// is told to, so the tests see the exact calls and what a failure leaves.
+// This program puts itself in front of the system's positioned reads and
+// writes and its flush (system_calls.h): while recording, it writes down every
+// call and fails the one it is told to, so the tests see the exact calls and
+// what a failure leaves.
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -24,7 +22,9 @@
 #include "level_tables.h"
 #include "maximize.h"
 #include "rom_file.h"
+#include "os_file.h"
 #include "sample_image.h"
+#include "system_calls.h"
 
 using namespace thornwake;
 using Bytes = std::vector<std::uint8_t>;
@@ -128,23 +128,9 @@ bool Fails(char kind, std::uint64_t offset, std::size_t& count) {
     return false;
 }
 
-extern "C" {
-ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
-    if (Fails('r', std::uint64_t(offset), count)) return -1;
-    return ::syscall(SYS_pread64, fd, buffer, count, offset);
-}
-ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
-    if (Fails('w', std::uint64_t(offset), count)) return -1;
-    return ::syscall(SYS_pwrite64, fd, buffer, count, offset);
-}
-int fsync(int fd) {
-    std::size_t none = 0;
-    if (Fails('s', 0, none)) return -1;
-    return int(::syscall(SYS_fsync, fd));
-}
-}
-
 }  // namespace
+
+bool InterceptCall(char kind, std::uint64_t offset, std::size_t& count) { return Fails(kind, offset, count); }
 
 class RomTest : public QObject {
     Q_OBJECT
@@ -169,22 +155,28 @@ private slots:
         // The refusal: none, "regular" for not a regular file, or the system's reason.
         QTest::addColumn<QString>("path"); QTest::addColumn<bool>("readOnly"); QTest::addColumn<QString>("refusal");
         const QString link = QString::fromStdString(Path("link.sfc")), fifo = QString::fromStdString(Path("fifo"));
+#ifndef _WIN32
         QVERIFY(::mkfifo(fifo.toLocal8Bit(), 0600) == 0 &&
                 ::symlink(Sample("sample.sfc").c_str(), link.toLocal8Bit()) == 0);
+#endif
+        const char* linuxOnly = " (Linux only: no FIFO, device or link to open under Wine)";
         for (bool readOnly : {false, true}) {
-            QTest::addRow("link to a file, %d", readOnly) << link << readOnly << QString();
-            QTest::addRow("unwritable file, %d", readOnly) << QString("unwritable") << readOnly
-                    << QString(readOnly ? "" : strerror(::geteuid() ? EACCES : EPERM));
+            QTest::addRow("link to a file, %d%s", readOnly, linuxOnly) << link << readOnly << QString();
+            QTest::addRow("unwritable file, %d%s", readOnly,
+                          readOnly ? "" : " (Linux only: Wine lets root write a read-only file)")
+                    << QString("unwritable") << readOnly << (readOnly ? "" : SystemReason(::geteuid() ? EACCES : EPERM));
             QTest::addRow("missing, %d", readOnly) << QString::fromStdString(Path("none.sfc")) << readOnly
-                    << QString(strerror(ENOENT));
+                    << SystemReason(ENOENT);
             for (const QString& path : {dir_.path(), fifo, QString("/dev/zero"), QString("/dev/full"),
                                        QString("loop device")})
-                QTest::addRow("%s, %d", qPrintable(path), readOnly) << path << readOnly << QString("regular");
+                QTest::addRow("%s, %d%s", qPrintable(path), readOnly, path == dir_.path() ? "" : linuxOnly)
+                    << path << readOnly << QString("regular");
         }
     }
 
     void open() {
         QFETCH(QString, path); QFETCH(bool, readOnly); QFETCH(QString, refusal);
+        if (const QString why = WhyNotHere(); !why.isEmpty()) QSKIP(qPrintable(why));
         // Read-only bits, or for the superuser, who ignores them, the immutable attribute.
         if (path == "unwritable") path = QString::fromStdString(Sample("unwritable.sfc"));
         if (path.endsWith("unwritable.sfc") && (::chmod(Path("unwritable.sfc").c_str(), 0444) ||
@@ -240,20 +232,21 @@ private slots:
     void writerLock_data() {
         QTest::addColumn<QString>("change");  // made by another program
         for (const char* change : {"none", "renamed away", "replaced", "deleted", "locked by another", "grown"})
-            QTest::newRow(change) << QString(change);
+            QTest::addRow("%s%s", change, QByteArray(change) == "deleted" ? DeletedWhileOpen : "") << QString(change);
     }
 
     void writerLock() {
         QFETCH(QString, change);
+        if (const QString why = WhyNotHere(); !why.isEmpty()) QSKIP(qPrintable(why));
         const std::string path = Sample("locked.sfc"), other = Sample("other.sfc");
         RomFile file;
         QVERIFY(file.Open(path).ok());
         QVERIFY(!file.Open(other).ok() && file.Path() == path);  // one image at a time
-        const int theirs = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        const os::Handle theirs = os::OpenExisting(path, os::Access::ReadOnly).value();
         if (change == "renamed away" || change == "replaced") std::filesystem::rename(path, path + ".moved");
         if (change == "replaced") std::filesystem::rename(other, path);  // another file, the first one kept elsewhere
         if (change == "deleted") std::filesystem::remove(path);
-        if (change == "locked by another") QCOMPARE(::flock(theirs, LOCK_EX | LOCK_NB), 0);
+        if (change == "locked by another") QVERIFY(os::TryLock(theirs).value());
         if (change == "grown") std::ofstream(path, std::ios::binary | std::ios::app).put('\0');
         QString expected = change == "none" ? "" : Text(path) + (change == "locked by another"
                 ? " is being changed by another program."
@@ -268,10 +261,12 @@ private slots:
             WriterLock inner(file);  // a save inside a maximize run: the lock is counted, not taken again
             QCOMPARE(Text(inner.Acquire(std::chrono::milliseconds(0)).message()), expected);
         }
-        QCOMPARE(::flock(theirs, LOCK_SH | LOCK_NB) == 0, change != "none");  // held: not even a reader gets it
+        if (change == "locked by another") os::Unlock(theirs);
+        QCOMPARE(os::TryLock(theirs).value(), change != "none");  // held: another handle does not get it
+        os::Unlock(theirs);
         lock.reset();
-        QCOMPARE(::flock(theirs, LOCK_EX | LOCK_NB), 0);  // released at the end of the scope
-        ::close(theirs);
+        QVERIFY(os::TryLock(theirs).value());  // released at the end of the scope
+        os::Close(theirs);
     }
 
     // Every record reads the bytes at its offset, the Hero's without his MP
@@ -464,8 +459,8 @@ private slots:
                                                              std::to_string(length) + " bytes then, " +
                                                              std::to_string(length + 1) + " now). Open it again."
                                     : action == "rename" ? path + " was moved, replaced or deleted while it was written."
-                                    : failingWrite >= 0 ? "Cannot write \"" + path + "\": " + strerror(ENOSPC) + "."
-                                    : flushError ? "Cannot flush \"" + path + "\" to disk: " + strerror(flushError) + "."
+                                    : failingWrite >= 0 ? "Cannot write \"" + path + "\": " + SystemReason(ENOSPC).toStdString() + "."
+                                    : flushError ? "Cannot flush \"" + path + "\" to disk: " + SystemReason(flushError).toStdString() + "."
                                                  : "";
             QString expected = told.isEmpty() ? QString() : Text(error) + (op.run ? "|" : " ") + told;
             if (length < op.end) {

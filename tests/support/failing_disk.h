@@ -1,28 +1,28 @@
 #pragma once
-// A failing disk, in front of the C library's calls: the write after the next
+// A failing disk, in front of the system's calls: the write after the next
 // `writesBeforeFailure` ones fails once, after writing only its first
 // `shortWrite` bytes when that is set; every flush fails while `flushFails`.
 // Include it in one file of a test program.
 
-#include <sys/syscall.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <utility>
+
+#include "system_calls.h"
 
 inline int writesBeforeFailure = -1;
 inline int shortWrite = 0;
 inline bool flushFails = false;
-extern "C" ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
-    if (writesBeforeFailure >= 0 && writesBeforeFailure-- == 0) {
-        if (shortWrite > 0) {
-            writesBeforeFailure = 0;
-            count = size_t(std::exchange(shortWrite, 0));
-        } else {
-            errno = ENOSPC;
-            return -1;
-        }
+
+bool InterceptCall(char kind, std::uint64_t, std::size_t& count) {
+    if (kind == 's' && flushFails) {
+        errno = EIO;
+        return true;
     }
-    return ::syscall(SYS_pwrite64, fd, buffer, count, offset);
+    if (kind != 'w' || writesBeforeFailure < 0 || writesBeforeFailure-- > 0) return false;
+    if (shortWrite > 0) {
+        writesBeforeFailure = 0;
+        count = std::size_t(std::exchange(shortWrite, 0));
+        return false;
+    }
+    errno = ENOSPC;
+    return true;
 }
-extern "C" int fsync(int fd) { return flushFails ? (errno = EIO, -1) : int(::syscall(SYS_fsync, fd)); }
