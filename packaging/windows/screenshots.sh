@@ -30,7 +30,8 @@ cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf /usr/shar
 wine explorer /desktop=Thornwake,800x600 "$program/thornwake-editor.exe" "Z:$scratch/game.sfc" >/dev/null 2>&1 &
 # Each picture is the Wine desktop cut down to the windows on it.
 shot() {
-    import -window root -crop 800x600+0+0 +repage -fuzz 1% -trim +repage "$out/$1"
+    import -window root "$scratch/screen.png"
+    convert "$scratch/screen.png" -crop 800x600+0+0 +repage -fuzz 1% -trim +repage "$out/$1"
 }
 for attempt in $(seq 60); do
     xdotool search --name "Thornwake - Wine desktop" >/dev/null 2>&1 && break
