@@ -33,7 +33,12 @@ void PrepareOpenFileDialog(QFileDialog& dialog, const OpenFileRequest& request) 
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilters(request.filters);
     dialog.selectNameFilter(request.filters.value(request.selectedFilter));
-    if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
+    if (!request.fileName.isEmpty()) {
+        // Windows' dialog takes only the name from selectFile: it would show
+        // the name in the program's folder, and Open would miss the file.
+        dialog.setDirectory(QFileInfo(request.fileName).absolutePath());
+        dialog.selectFile(request.fileName);
+    }
 }
 
 std::string ChosenFileName(const QString& answer) {
