@@ -29,7 +29,7 @@
 
 using namespace thornwake;
 using namespace std::chrono_literals;
-using Bytes = std::vector<std::uint8_t>;
+using Bytes = std::vector<quint8>;
 
 namespace {
 
@@ -100,7 +100,7 @@ struct Disk {
 
 bool InterceptCall(char kind, std::size_t& count) {
     const QStringList& fault = disk.fault;
-    if (fault.value(0) == "1") count = std::min<std::size_t>(count, 1);
+    if (fault.value(0) == "1") count = 1;
     if (kind == 'r') return false;
     ++disk.calls[kind == 's' ? QString("sync") : "w" + QString::number(count)];
     int index = -1;  // 0 at the write the fault names
@@ -145,7 +145,7 @@ private slots:
                 {"link to a file", link, "", linuxOnly},
                 {"FIFO", fifo, "PATH is not a regular file.", linuxOnly},
                 {"/dev/zero", "/dev/zero", "PATH is not a regular file.", linuxOnly},
-                {"loop device", "loop device", "PATH is not a regular file.", linuxOnly}};
+                {"block device", "/dev/loop0", "PATH is not a regular file.", linuxOnly}};
             for (const auto& [name, path, refusal, where] : rows) {
                 QTest::addRow("%s, %s%s", name, readOnly ? "read only" : "read and write", where)
                     << path << readOnly << refusal;
@@ -165,16 +165,10 @@ private slots:
                 QSKIP("no read-only file");
             }
         }
-        QProcess losetup;  // a block device that holds an image
-        if (path == "loop device") {
-            losetup.start("losetup", {"--find", "--show", QString::fromStdString(Save("loop.sfc"))});
-            if (!losetup.waitForFinished(10000) || losetup.exitCode() != 0) QSKIP("no loop device here");
-            path = QString::fromLocal8Bit(losetup.readAllStandardOutput().trimmed());
-        }
+        if (path == "/dev/loop0" && !QFile::exists(path)) QSKIP("no block device here");
         const std::string name = path.toStdString();
         RomFile file;  // on a FIFO, an open that hangs would end in the test's time limit
         const Status opened = file.Open(name, readOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite);
-        if (path.startsWith("/dev/loop")) QProcess::execute("losetup", {"-d", path});
         if (path.endsWith("unwritable.sfc") && !::geteuid()) QProcess::execute("chattr", {"-i", path});
         QCOMPARE(QString::fromStdString(opened.message()).replace(path, "PATH"), refusal);
         QCOMPARE(file.IsOpen(), refusal.isEmpty());
@@ -367,7 +361,7 @@ private slots:
     void parse() {
         QFETCH(QByteArray, text);
         QFETCH(QString, values);
-        const std::string_view view(text.constData(), std::size_t(text.size()));
+        const std::string view = text.toStdString();
         const auto show = [](auto value) { return value ? QString::number(*value) : QString("x"); };
         QCOMPARE(show(ParseHP(view)) + " " + show(ParseStat(view)), values);
     }
