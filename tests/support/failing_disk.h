@@ -12,7 +12,7 @@ inline int writesBeforeFailure = -1;
 inline int shortWrite = 0;
 inline bool flushFails = false;
 
-bool InterceptCall(char kind, std::uint64_t, std::size_t& count) {
+bool InterceptCall(char kind, std::size_t& count) {
     if (kind == 's' && flushFails) {
         errno = EIO;
         return true;

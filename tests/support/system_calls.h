@@ -26,9 +26,9 @@ inline QString WhyNotHere() {
     return OnWindows && tag.contains(" (Linux only: ") ? tag.section(" (Linux only: ", 1).chopped(1) : QString();
 }
 
-// A call of `kind` ('r' read, 'w' write, 's' flush) at `offset`: true fails
-// it with the errno value set; a smaller `count` makes a short one.
-bool InterceptCall(char kind, std::uint64_t offset, std::size_t& count);
+// A call of `kind` ('r' read, 'w' write, 's' flush) of `count` bytes: true
+// fails it with the errno value set; a smaller `count` makes a short one.
+bool InterceptCall(char kind, std::size_t& count);
 
 #ifdef _WIN32
 #include <windows.h>
@@ -42,9 +42,7 @@ struct WindowsError {
 };
 constexpr WindowsError WindowsErrors[] = {{ENOSPC, ERROR_DISK_FULL, "Disk full"},
                                           {EIO, ERROR_IO_DEVICE, "I/O device error"},
-                                          {EROFS, ERROR_WRITE_PROTECT, "Write protected"},
-                                          {ENOENT, ERROR_FILE_NOT_FOUND, "File not found"},
-                                          {EACCES, ERROR_ACCESS_DENIED, "Access denied"}};
+                                          {ENOENT, ERROR_FILE_NOT_FOUND, "File not found"}};
 
 // The system's reason for `error` in a message ("No space left on device").
 inline QString SystemReason(int error) {
@@ -75,23 +73,17 @@ BOOL Failed() {
     return FALSE;
 }
 
-std::uint64_t Offset(const OVERLAPPED* at) { return at ? std::uint64_t{at->OffsetHigh} << 32 | at->Offset : 0; }
-
-BOOL WINAPI Read(HANDLE file, void* bytes, DWORD count, DWORD* done, OVERLAPPED* at) {
+// ReadFile or WriteFile (`Bytes` void* or const void*) through InterceptCall.
+template <auto& real, char kind, typename Bytes>
+BOOL WINAPI Transfer(HANDLE file, Bytes bytes, DWORD count, DWORD* done, OVERLAPPED* at) {
     std::size_t wanted = count;
-    if (InterceptCall('r', Offset(at), wanted)) return Failed();
-    return realRead(file, bytes, DWORD(wanted), done, at);
-}
-
-BOOL WINAPI Write(HANDLE file, const void* bytes, DWORD count, DWORD* done, OVERLAPPED* at) {
-    std::size_t wanted = count;
-    if (InterceptCall('w', Offset(at), wanted)) return Failed();
-    return realWrite(file, bytes, DWORD(wanted), done, at);
+    if (InterceptCall(kind, wanted)) return Failed();
+    return real(file, bytes, DWORD(wanted), done, at);
 }
 
 BOOL WINAPI Flush(HANDLE file) {
     std::size_t none = 0;
-    if (InterceptCall('s', 0, none)) return Failed();
+    if (InterceptCall('s', none)) return Failed();
     return realFlush(file);
 }
 
@@ -103,8 +95,8 @@ void Replace(Call& entry, Call by) {
 }
 
 const bool installed = [] {
-    Replace(__imp_ReadFile, &Read);
-    Replace(__imp_WriteFile, &Write);
+    Replace(__imp_ReadFile, &Transfer<realRead, 'r', void*>);
+    Replace(__imp_WriteFile, &Transfer<realWrite, 'w', const void*>);
     Replace(__imp_FlushFileBuffers, &Flush);
     return true;
 }();
@@ -118,18 +110,18 @@ const bool installed = [] {
 inline QString SystemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 extern "C" ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
-    if (InterceptCall('r', std::uint64_t(offset), count)) return -1;
+    if (InterceptCall('r', count)) return -1;
     return ::syscall(SYS_pread64, fd, buffer, count, offset);
 }
 
 extern "C" ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
-    if (InterceptCall('w', std::uint64_t(offset), count)) return -1;
+    if (InterceptCall('w', count)) return -1;
     return ::syscall(SYS_pwrite64, fd, buffer, count, offset);
 }
 
 extern "C" int fsync(int fd) {
     std::size_t none = 0;
-    if (InterceptCall('s', 0, none)) return -1;
+    if (InterceptCall('s', none)) return -1;
     return int(::syscall(SYS_fsync, fd));
 }
 #endif
