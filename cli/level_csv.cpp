@@ -94,8 +94,7 @@ std::optional<int> ParseLevel(std::string_view text) {
     text = Trim(text);
     int level = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), level);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || level < 1 ||
-        level > LevelCount) {
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || level < 1 || level > LevelCount) {
         return std::nullopt;
     }
     return level;
@@ -143,8 +142,8 @@ struct CsvCollector {
 
     static void OnRecordEnd(int /*terminator*/, void* self) {
         auto& c = *static_cast<CsvCollector*>(self);
-        const bool allEmpty = std::all_of(c.fields.begin(), c.fields.end(),
-                                          [](const std::string& f) { return Trim(f).empty(); });
+        const bool allEmpty =
+            std::all_of(c.fields.begin(), c.fields.end(), [](const std::string& f) { return Trim(f).empty(); });
         if (!allEmpty) {
             c.records.push_back({c.recordLine, std::move(c.fields)});
         }
@@ -173,10 +172,8 @@ CsvTable ParseCsv(std::string_view text, char delimiter) {
         at = end;
         collector.line += at < text.size();
     }
-    if (!table.error &&
-        csv_fini(&parser, CsvCollector::OnField, CsvCollector::OnRecordEnd, &collector) != 0) {
-        table.error =
-            InputError{":" + std::to_string(collector.line), "malformed CSV: a quoted field is not closed"};
+    if (!table.error && csv_fini(&parser, CsvCollector::OnField, CsvCollector::OnRecordEnd, &collector) != 0) {
+        table.error = InputError{":" + std::to_string(collector.line), "malformed CSV: a quoted field is not closed"};
     }
     csv_free(&parser);
     table.records = std::move(collector.records);
@@ -232,9 +229,9 @@ Input ReadCsv(std::string_view text) {
         }
         return input;
     }
-    return {{}, InputError{":" + std::to_string(headerLine),
-                           "expected a header row naming " + ColumnList() +
-                               ", separated by commas, semicolons or tabs."}};
+    return {{},
+            InputError{":" + std::to_string(headerLine),
+                       "expected a header row naming " + ColumnList() + ", separated by commas, semicolons or tabs."}};
 }
 
 // A JSON value as the cell it stands for: null is an empty cell.
@@ -305,8 +302,9 @@ private:
 Input ReadJson(std::string_view text) {
     // The parser takes a NUL for the end of the text and would ignore what follows.
     if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
-        return {{}, InputError{":" + std::to_string(1 + LineBreaks(text.substr(0, nul))),
-                               "malformed JSON: a NUL byte, which JSON text never holds"}};
+        return {{},
+                InputError{":" + std::to_string(1 + LineBreaks(text.substr(0, nul))),
+                           "malformed JSON: a NUL byte, which JSON text never holds"}};
     }
     nlohmann::json document;
     try {
@@ -330,8 +328,8 @@ Input ReadJson(std::string_view text) {
         const nlohmann::json& entry = document[i];
         const std::string number = std::to_string(i + 1);
         const auto hasKey = [&](const std::string& name) { return entry.contains(name); };
-        const bool keyed = entry.is_object() && entry.size() == ColumnCount &&
-                           std::all_of(names.begin(), names.end(), hasKey);
+        const bool keyed =
+            entry.is_object() && entry.size() == ColumnCount && std::all_of(names.begin(), names.end(), hasKey);
         if (!keyed) {
             return {{}, InputError{": entry " + number, expected}};
         }
@@ -414,9 +412,7 @@ std::string CsvHeader(char delimiter) {
     return header;
 }
 
-std::string CharacterKey(CharacterId character) {
-    return Lower(CharacterName(character));
-}
+std::string CharacterKey(CharacterId character) { return Lower(CharacterName(character)); }
 
 std::optional<CharacterId> CharacterFromKey(std::string_view key) {
     for (CharacterId character : AllCharacters) {
