@@ -242,16 +242,19 @@ std::string CellOf(const nlohmann::json& value) {
     return value.is_string() ? value.get<std::string>() : value.dump();
 }
 
-// "[json.exception.parse_error.101] parse error at line 1, column 2: REASON; last read: 'TOKEN'"
-// as "malformed JSON: REASON; last read: "TOKEN"", the token cut as a cell.
+// "[json.exception.parse_error.101] parse error at line 1, column 2: REASON; last read: 'TOKEN'[; expected X]"
+// as "malformed JSON: REASON; last read: "TOKEN"[; expected X]", the token cut as a cell.
 std::string JsonReason(const std::string& what) {
     std::string reason = what.substr(what.find("] ") == std::string::npos ? 0 : what.find("] ") + 2);
     if (reason.rfind("parse error", 0) == 0 && reason.find(": ") != std::string::npos) {
         reason = reason.substr(reason.find(": ") + 2);
     }
-    const std::size_t quote = reason.find('\'');
-    if (quote != std::string::npos && reason.size() > quote + 1 && reason.back() == '\'') {
-        reason = reason.substr(0, quote) + Quoted(reason.substr(quote + 1, reason.size() - quote - 2));
+    const std::string lastRead = "; last read: '";
+    if (const std::size_t token = reason.find(lastRead); token != std::string::npos) {
+        // The token may hold quotes itself; it ends at "'; expected ..." or at the last "'".
+        const std::size_t begin = token + lastRead.size();
+        const std::size_t end = std::min(reason.find("'; expected ", begin), reason.size() - 1);
+        reason = reason.substr(0, begin - 1) + Quoted(reason.substr(begin, end - begin)) + reason.substr(end + 1);
     }
     return "malformed JSON: " + reason;
 }
