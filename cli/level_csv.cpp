@@ -94,8 +94,7 @@ std::optional<int> ParseLevel(std::string_view text) {
     text = Trim(text);
     int level = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), level);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || level < 1 ||
-        level > LevelCount) {
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || level < 1 || level > LevelCount) {
         return std::nullopt;
     }
     return level;
@@ -143,8 +142,8 @@ struct CsvCollector {
 
     static void OnRecordEnd(int /*terminator*/, void* self) {
         auto& c = *static_cast<CsvCollector*>(self);
-        const bool allEmpty = std::all_of(c.fields.begin(), c.fields.end(),
-                                          [](const std::string& f) { return Trim(f).empty(); });
+        const bool allEmpty =
+            std::all_of(c.fields.begin(), c.fields.end(), [](const std::string& f) { return Trim(f).empty(); });
         if (!allEmpty) {
             c.records.push_back({c.recordLine, std::move(c.fields)});
         }
@@ -173,10 +172,8 @@ CsvTable ParseCsv(std::string_view text, char delimiter) {
         at = end;
         collector.line += at < text.size();
     }
-    if (!table.error &&
-        csv_fini(&parser, CsvCollector::OnField, CsvCollector::OnRecordEnd, &collector) != 0) {
-        table.error =
-            InputError{":" + std::to_string(collector.line), "malformed CSV: a quoted field is not closed"};
+    if (!table.error && csv_fini(&parser, CsvCollector::OnField, CsvCollector::OnRecordEnd, &collector) != 0) {
+        table.error = InputError{":" + std::to_string(collector.line), "malformed CSV: a quoted field is not closed"};
     }
     csv_free(&parser);
     table.records = std::move(collector.records);
@@ -232,9 +229,9 @@ Input ReadCsv(std::string_view text) {
         }
         return input;
     }
-    return {{}, InputError{":" + std::to_string(headerLine),
-                           "expected a header row naming " + ColumnList() +
-                               ", separated by commas, semicolons or tabs."}};
+    return {{},
+            InputError{":" + std::to_string(headerLine),
+                       "expected a header row naming " + ColumnList() + ", separated by commas, semicolons or tabs."}};
 }
 
 // A JSON value as the cell it stands for: null is an empty cell.
@@ -245,16 +242,19 @@ std::string CellOf(const nlohmann::json& value) {
     return value.is_string() ? value.get<std::string>() : value.dump();
 }
 
-// "[json.exception.parse_error.101] parse error at line 1, column 2: REASON; last read: 'TOKEN'"
-// as "malformed JSON: REASON; last read: "TOKEN"", the token cut as a cell.
+// "[json.exception.parse_error.101] parse error at line 1, column 2: REASON; last read: 'TOKEN'[; expected X]"
+// as "malformed JSON: REASON; last read: "TOKEN"[; expected X]", the token cut as a cell.
 std::string JsonReason(const std::string& what) {
     std::string reason = what.substr(what.find("] ") == std::string::npos ? 0 : what.find("] ") + 2);
     if (reason.rfind("parse error", 0) == 0 && reason.find(": ") != std::string::npos) {
         reason = reason.substr(reason.find(": ") + 2);
     }
-    const std::size_t quote = reason.find('\'');
-    if (quote != std::string::npos && reason.size() > quote + 1 && reason.back() == '\'') {
-        reason = reason.substr(0, quote) + Quoted(reason.substr(quote + 1, reason.size() - quote - 2));
+    const std::string lastRead = "; last read: '";
+    if (const std::size_t token = reason.find(lastRead); token != std::string::npos) {
+        // The token may hold quotes itself; it ends at "'; expected ..." or at the last "'".
+        const std::size_t begin = token + lastRead.size();
+        const std::size_t end = std::min(reason.find("'; expected ", begin), reason.size() - 1);
+        reason = reason.substr(0, begin - 1) + Quoted(reason.substr(begin, end - begin)) + reason.substr(end + 1);
     }
     return "malformed JSON: " + reason;
 }
@@ -305,8 +305,9 @@ private:
 Input ReadJson(std::string_view text) {
     // The parser takes a NUL for the end of the text and would ignore what follows.
     if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
-        return {{}, InputError{":" + std::to_string(1 + LineBreaks(text.substr(0, nul))),
-                               "malformed JSON: a NUL byte, which JSON text never holds"}};
+        return {{},
+                InputError{":" + std::to_string(1 + LineBreaks(text.substr(0, nul))),
+                           "malformed JSON: a NUL byte, which JSON text never holds"}};
     }
     nlohmann::json document;
     try {
@@ -330,8 +331,8 @@ Input ReadJson(std::string_view text) {
         const nlohmann::json& entry = document[i];
         const std::string number = std::to_string(i + 1);
         const auto hasKey = [&](const std::string& name) { return entry.contains(name); };
-        const bool keyed = entry.is_object() && entry.size() == ColumnCount &&
-                           std::all_of(names.begin(), names.end(), hasKey);
+        const bool keyed =
+            entry.is_object() && entry.size() == ColumnCount && std::all_of(names.begin(), names.end(), hasKey);
         if (!keyed) {
             return {{}, InputError{": entry " + number, expected}};
         }
@@ -414,9 +415,7 @@ std::string CsvHeader(char delimiter) {
     return header;
 }
 
-std::string CharacterKey(CharacterId character) {
-    return Lower(CharacterName(character));
-}
+std::string CharacterKey(CharacterId character) { return Lower(CharacterName(character)); }
 
 std::optional<CharacterId> CharacterFromKey(std::string_view key) {
     for (CharacterId character : AllCharacters) {
