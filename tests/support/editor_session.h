@@ -133,7 +133,7 @@ struct Editor : QObject {
         } else if (w[0] == "focus") {
             find(arg)->setFocus();
         } else if (w[0] == "key") {
-            qDebug() << "DEBUG focus" << QApplication::focusWidget() << QApplication::activeWindow();  // after a control's name: each key with the focus there
+            // after a control's name: each key with the focus there
             QWidget* control = find(w[1]);
             for (const QString& keys : w.mid(control ? 2 : 1)) {
                 if (control) control->setFocus();
@@ -374,7 +374,6 @@ inline void RunScenario() {
             editor.seen[i] = seen[i];
         }
     }
-    for (qsizetype i = 0; i < editor.seen.size(); ++i) if (editor.seen[i] != seen.value(i)) qDebug() << "DEBUG" << i << editor.seen[i] << seen.value(i);  // DEBUG
     QCOMPARE(editor.seen, seen);
     QCOMPARE(editor.desktop.messages.mid(editor.boxesSeen), QStringList());
 }
