@@ -4,7 +4,7 @@
 # checked through window titles, the bytes of the image file, the exit status
 # and the accessibility bus. CMake makes one test of each scenario_ function.
 
-import os, pathlib, pyatspi, re, struct, subprocess
+import os, struct, subprocess
 from harness import Session, read, wait_for
 
 # The level tables as the game stores them, written out apart from the
@@ -39,15 +39,6 @@ def show_level(s, character, level, data):
     return wait_fields_show(s, character, level, data)
 
 
-def scenario_startup(s):
-    s.start_editor()
-    hints = subprocess.run(["xprop", "-id", s.main, "WM_NORMAL_HINTS"], capture_output=True, text=True).stdout
-    assert len(set(re.findall(r"(?:minimum|maximum) size: (.*)", hints))) == 1 and "maximum" in hints, hints
-    assert not s.find("menu item", "Close ROM").getState().contains(pyatspi.STATE_SENSITIVE), "Close ROM"
-    s.keys(s.main, "space")  # the Quit button has the focus
-    assert s.wait_exit() == 0, "the Quit button: status %d" % s.editor.returncode
-
-
 def scenario_edit(s):
     s.start_editor()
     original = read(sample := open_sample(s))
@@ -79,38 +70,6 @@ def scenario_command_line(s):
     wait_fields_show(s, "Hero", 1, read(sample))
     s.keys(s.main, "ctrl+q")
     assert s.wait_exit() == 0, "Ctrl+Q: status %d" % s.editor.returncode
-
-
-def scenario_refused_size(s):
-    original = bytes((i * 7 + 3) & 0xFF for i in range(2097664))  # 2 MiB and a 512 byte header
-    pathlib.Path(image := s.dir + "/headered.smc").write_bytes(original)
-    s.start_editor()
-    s.open_file(image)
-    s.keys(s.window("Cannot Proceed"), "Return")
-    assert s.wait_exit() >= 0 and read(image) == original, "status %d" % s.editor.returncode
-
-
-def scenario_level_table(s):
-    s.start_editor()
-    original = read(sample := open_sample(s))
-    wait_fields_show(s, "Hero", 1, original)
-    s.keys(s.main, "ctrl+t")  # the Hero's table; level 1's HP has the focus
-    table = s.window("Level Table")
-    s.find("table cell", "Hero level 1 HP")
-    s.type(table, "1234")
-    s.keys(table, "Return")
-    at = TABLE_BASE["Hero"]
-    typed = original[:at] + struct.pack("<h", 1234) + original[at + 2:]
-    wait_for("the typed HP to be written", lambda: read(sample) == typed)
-    s.keys(table, "ctrl+z")
-    wait_for("Ctrl+Z to write the old HP back", lambda: read(sample) == original)
-    s.keys(table, "ctrl+shift+z")
-    wait_for("Ctrl+Shift+Z to write the typed HP again", lambda: read(sample) == typed)
-    s.keys(table, "Escape")
-    wait_for("the Level Table to close", lambda: "Level Table" not in s.windows().values())
-    wait_fields_show(s, "Hero", 1, typed)  # the main window reads its level again
-    s.keys(s.main, "ctrl+q")
-    assert s.wait_exit() == 0 and read(sample) == typed, "status %d" % s.editor.returncode
 
 
 if __name__ == "__main__":

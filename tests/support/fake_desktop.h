@@ -11,8 +11,8 @@ namespace thornwake::test {
 
 class FakeDesktop : public Desktop {
 public:
-    QStringList fileAnswers;                            // taken in order; "" or none left is Cancel
-    QList<QMessageBox::StandardButton> messageAnswers;  // taken in order, else the default button
+    QStringList fileAnswers;                                  // taken in order; "" or none left is Cancel
+    QList<QMessageBox::StandardButton> messageAnswers;        // taken in order, else the default button
     std::function<void(QDialog&)> onModal = [](QDialog&) {};  // plays the user's part, then returns
     QList<OpenFileRequest> fileRequests;
     // Each box whole, so a test compares all of it at once:
@@ -22,14 +22,15 @@ public:
     QList<int> endCalls;
 
     QString chooseFileToOpen(QWidget*, const OpenFileRequest& request) override {
-        return fileRequests.append(request), fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+        fileRequests.append(request);
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
-    QMessageBox::StandardButton showMessage(QWidget*, QMessageBox::Icon icon, const QString& title,
-                                            const QString& text, QMessageBox::StandardButtons buttons,
+    QMessageBox::StandardButton showMessage(QWidget*, QMessageBox::Icon icon, const QString& title, const QString& text,
+                                            QMessageBox::StandardButtons buttons,
                                             QMessageBox::StandardButton defaultButton) override {
-        messages.append(QStringLiteral("icon %1 | ").arg(icon) + title + " | " + text +
-                        QStringLiteral(" | buttons %1 | default %2").arg(buttons.toInt(), 0, 16)
-                            .arg(defaultButton, 0, 16));
+        messages.append(
+            QStringLiteral("icon %1 | ").arg(icon) + title + " | " + text +
+            QStringLiteral(" | buttons %1 | default %2").arg(buttons.toInt(), 0, 16).arg(defaultButton, 0, 16));
         return messageAnswers.isEmpty() ? defaultButton : messageAnswers.takeFirst();
     }
     void runModal(QDialog& dialog) override { onModal(dialog); }

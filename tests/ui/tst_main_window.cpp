@@ -34,6 +34,7 @@ private slots:
     void layout() {
         Editor e;
         QCOMPARE(e.window.centralWidget()->size(), QSize(353, 360));
+        QCOMPARE(e.window.minimumSize(), e.window.maximumSize());
         QVERIFY(e.find("SelectLevelsTAB")->findChild<QTabBar*>()->geometry().bottom() + 4 < 36);
         const QRegularExpression controls("(FRM|LST|TXT|CMD|TAB|LBL|IMG|^Label\\d+)$");
         for (QWidget* w : e.window.centralWidget()->findChildren<QWidget*>(controls)) {

@@ -22,6 +22,7 @@
 #include "desktop.h"
 #include "main/character_panel.h"
 #include "main/fonts.h"
+#include "main/maximize_commands.h"
 #include "main/menu_shortcuts.h"
 #include "main/on_screen.h"
 #include "main/pause.h"
@@ -40,63 +41,25 @@ QString VersionedCaption() {
     return QStringLiteral("Thornwake Level & Stat Editor (v") + VersionText() + QLatin1Char(')');
 }
 
-// One command of the Features menu.
-struct MaximizeCommand {
-    const char* item;
-    const char* caption;
-    Qt::Key key;
-    const char* question;
-    const char* doneTitle;
-    const char* doneText;
-    std::optional<CharacterId> character;  // none: all three
-};
-
 namespace {
 
 constexpr double FlashStep = 0.25;  // seconds; the flash is five of them
 constexpr int RefusedImageExitCode = 1;
 
-const char* const ConfirmTitle = "Are you sure about that?";
-
-#define THORNWAKE_MAXED_STATS "99 Strength, 99 Agility, 99 Constitution, 99 Intelligence and 99 Wisdom."
-
-// In menu order.
-const std::array<MaximizeCommand, 4> MaximizeCommands = {{
-    {"mnuMaxHero", "Maximize Hero's Level Stats", Qt::Key_F6,
-     "Are you sure you want to Maximize the Hero's stats?  This cannot be undone!", "Max'd the Hero!",
-     "All 99 of the Hero's Level Stats are set to 999 HP and " THORNWAKE_MAXED_STATS, CharacterId::Hero},
-    {"mnuMaxSprite", "Maximize Sprite's Level Stats", Qt::Key_F7,
-     "Are you sure you want to Maximize the Sprite's stats?  This cannot be undone!",
-     "Max'd the Sprite!",
-     "All 99 of the Sprite's Level Stats are set to 999 HP and " THORNWAKE_MAXED_STATS, CharacterId::Sprite},
-    {"mnuMaxGirl", "Maximize Girl's Level Stats", Qt::Key_F8,
-     "Are you sure you want to Maximize the Girl's stats?  This cannot be undone!", "Max'd the Girl!",
-     "All 99 of the Girl's Level Stats are set to 999 HP / 99 MP and " THORNWAKE_MAXED_STATS,
-     CharacterId::Girl},
-    {"mnuMaxAll", "Maximize Everyone's Level Stats", Qt::Key_F9,
-     "Are you sure you want to Maximize everyone's stats?  This cannot be undone!", "Max'd them all!",
-     "All 99 of each of the character's Level Stats are set to 999 HP / 99 MP and " THORNWAKE_MAXED_STATS,
-     std::nullopt},
-}};
-
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 const QString InfoText = QStringLiteral("Info goes here!!!");
 
-QString TabKey(CharacterId character) {
-    return QString::fromLatin1(CharacterName(character)) + QStringLiteral("LVLs");
-}
+QString TabKey(CharacterId character) { return QString::fromLatin1(CharacterName(character)) + QStringLiteral("LVLs"); }
 
 }  // namespace
-
-#undef THORNWAKE_MAXED_STATS
 
 Main::Main(Desktop& desktop, QWidget* parent) : QMainWindow(parent), desktop_(desktop) {
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(StartupCaption());
     // A close box, but no minimize or maximize box.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
     setFont(ProgramFont(8.25));
 
     QIcon icon;
@@ -139,7 +102,8 @@ void Main::buildMenus() {
     menuBar()->setObjectName(QStringLiteral("MenuBar"));
 
     QMenu* file = addMenu("mnuFile", QStringLiteral("&File"));
-    QAction* open = mnuOpen_ = addItem(file, "mnuOpen", QStringLiteral("&Open ROM"), QKeySequence(Qt::CTRL | Qt::Key_O));
+    QAction* open = mnuOpen_ =
+        addItem(file, "mnuOpen", QStringLiteral("&Open ROM"), QKeySequence(Qt::CTRL | Qt::Key_O));
     addSeparator(file, "nmuSep1");
     mnuClose_ = addItem(file, "mnuClose", QStringLiteral("&Close ROM"), QKeySequence(Qt::CTRL | Qt::Key_U));
     addSeparator(file, "mnuSep2");
@@ -152,18 +116,18 @@ void Main::buildMenus() {
     for (std::size_t i = 0; i < MaximizeCommands.size(); ++i) {
         const MaximizeCommand& command = MaximizeCommands[i];
         if (i == 3) addSeparator(features, "mnuSep3");
-        maximizeItems_[i] = addItem(features, command.item, QString::fromLatin1(command.caption),
-                                    QKeySequence(command.key));
+        maximizeItems_[i] =
+            addItem(features, command.item, QString::fromLatin1(command.caption), QKeySequence(command.key));
         connect(maximizeItems_[i], &QAction::triggered, this, [this, &command] { RunMaximize(command); });
     }
     addSeparator(features, "mnuSep5");
-    mnuLevelTable_ = addItem(features, "mnuLevelTable", QStringLiteral("Level &Table..."),
-                             QKeySequence(Qt::CTRL | Qt::Key_T));
+    mnuLevelTable_ =
+        addItem(features, "mnuLevelTable", QStringLiteral("Level &Table..."), QKeySequence(Qt::CTRL | Qt::Key_T));
     connect(mnuLevelTable_, &QAction::triggered, this, &Main::mnuLevelTable_Click);
 
     QMenu* help = addMenu("mnuHelp", QStringLiteral("&Help"));
-    QAction* www = addItem(help, "mnuWWW", QStringLiteral("Visit ") + QString::fromLatin1(WebPageHost),
-                           QKeySequence(Qt::Key_F12));
+    QAction* www =
+        addItem(help, "mnuWWW", QStringLiteral("Visit ") + QString::fromLatin1(WebPageHost), QKeySequence(Qt::Key_F12));
     addSeparator(help, "mnuSep4");
     QAction* about = addItem(help, "mnuAbout", QStringLiteral("&About"), QKeySequence(Qt::Key_F1));
     connect(www, &QAction::triggered, this, [this] {
@@ -206,8 +170,7 @@ void Main::buildControls() {
                 [this, character] { LevelChosen(character); });
         connect(characterPanel->levelList(), &LevelList::selectedEntryClicked, this,
                 [this, character] { LevelChosen(character); });
-        connect(characterPanel->saveButton(), &QPushButton::clicked, this,
-                [this, character] { SaveLV(character); });
+        connect(characterPanel->saveButton(), &QPushButton::clicked, this, [this, character] { SaveLV(character); });
     }
 
     quit_ = new QPushButton(QStringLiteral("&Quit"), client);
@@ -234,9 +197,7 @@ void Main::setFocusOrder() {
     for (qsizetype i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
 }
 
-CharacterPanel& Main::panel(CharacterId character) const {
-    return *panels_[static_cast<std::size_t>(character)];
-}
+CharacterPanel& Main::panel(CharacterId character) const { return *panels_[static_cast<std::size_t>(character)]; }
 
 void Main::showPanel(CharacterId shown) {
     for (CharacterId character : AllCharacters) panel(character).setVisible(character == shown);
@@ -289,8 +250,7 @@ void Main::LoadROM() {
     CloseROM();
     setWindowTitle(VersionedCaption());
 
-    const OpenFileRequest request{RomFileFilters(), PreselectedRomFilter,
-                                  QString::fromStdString(dlgFileName_)};
+    const OpenFileRequest request{RomFileFilters(), PreselectedRomFilter, QString::fromStdString(dlgFileName_)};
     const QString chosen = desktop_.chooseFileToOpen(this, request);
     if (ended_) return;
     // A cancel opens the file of the last completed use again.
@@ -403,8 +363,7 @@ bool Main::LoadLV(CharacterId character) {
         warn(QStringLiteral("Cannot Read Level"),
              QStringLiteral("Level %1 of the %2 could not be read.\n\n%3")
                  .arg(level + 1)
-                 .arg(QString::fromLatin1(CharacterName(character)),
-                      QString::fromStdString(record.message())));
+                 .arg(QString::fromLatin1(CharacterName(character)), QString::fromStdString(record.message())));
         return false;
     }
     shown.showRecord(record.value());
@@ -464,10 +423,10 @@ void Main::SaveLV(CharacterId character) {
         return;
     }
     if (!report.ok()) {
-        warn(QStringLiteral("Cannot Save Level"),
-             which.left(1).toUpper() + which.mid(1) + QStringLiteral(" could not be saved.\n\n") +
-                 Text(report.error.message()) + QStringLiteral("\n\n") +
-                 Text(WhatReachedTheFile(rom_, writes, report)));
+        warn(QStringLiteral("Cannot Save Level"), which.left(1).toUpper() + which.mid(1) +
+                                                      QStringLiteral(" could not be saved.\n\n") +
+                                                      Text(report.error.message()) + QStringLiteral("\n\n") +
+                                                      Text(WhatReachedTheFile(rom_, writes, report)));
         return;
     }
     FlashSaveLabel(*shown.savedLabel());
@@ -499,66 +458,6 @@ void Main::SelectLevelsTAB_Click() {
         showPanel(*character);
         setSaveEnabled(*character, false);
     }
-}
-
-// ---- Features menu ---------------------------------------------------------
-
-void Main::mnuMaxHero_Click() { RunMaximize(MaximizeCommands[0]); }
-void Main::mnuMaxSprite_Click() { RunMaximize(MaximizeCommands[1]); }
-void Main::mnuMaxGirl_Click() { RunMaximize(MaximizeCommands[2]); }
-void Main::mnuMaxAll_Click() { RunMaximize(MaximizeCommands[3]); }
-
-void Main::RunMaximize(const MaximizeCommand& command) {
-    if (ended_) return;
-    const auto answer = desktop_.showMessage(
-        this, QMessageBox::Question, QString::fromLatin1(ConfirmTitle),
-        QString::fromLatin1(command.question), QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-    if (ended_ || answer != QMessageBox::Yes) return;
-
-    // Nothing is written unless the file is still the one opened and no
-    // other program is writing it; the lock is held for the whole run.
-    std::optional<WriterLock> lock(std::in_place, rom_);
-    if (Status locked = lockForWriting(*lock); !locked) {
-        warn(QStringLiteral("Cannot Maximize"), Text(locked.message()) + QStringLiteral("\n\nNothing was written."));
-        return;
-    }
-    // Other commands run in between the records; none of them may write or
-    // close the image meanwhile, and Quit waits for the record being written.
-    maximizing_ = true;
-    setRomCommandsEnabled(true);
-    const std::vector<RecordWrite> writes = MaximizeWrites(command.character);
-    const WriteReport report = WriteRecords(rom_, writes, [this] {
-        QCoreApplication::processEvents();
-        return !quitAfterRun_;
-    });
-    maximizing_ = false;
-    setRomCommandsEnabled(rom_.IsOpen());
-    lock.reset();  // released before any message box
-    // The fields keep what they show; a level shown there that the run wrote
-    // holds the maximum now, as far as a save is concerned.
-    const std::vector<RecordWrite> written = WrittenPart(writes, report);
-    for (const RecordWrite& write : written) {
-        const auto index = static_cast<std::size_t>(write.character);
-        if (shown_[index] && panel(write.character).levelList()->selectedRow() == write.levelIndex) {
-            shown_[index] = DecodeLevelRecord(write.replacement);
-        }
-    }
-    if (quitAfterRun_) {
-        desktop_.showMessage(this, QMessageBox::Information, QStringLiteral("Maximize Stopped"),
-                             QStringLiteral("Quit stopped the maximize run.\n\n") +
-                                 Text(WhatReachedTheFile(rom_, writes, report)),
-                             QMessageBox::Ok, QMessageBox::Ok);
-        endProgram(0);
-        return;
-    }
-    if (ended_) return;
-    if (!report.ok()) {
-        warn(QStringLiteral("Cannot Maximize"), Text(report.error.message()) + QStringLiteral("\n\n") +
-                                                    Text(WhatReachedTheFile(rom_, writes, report)));
-        return;
-    }
-    desktop_.showMessage(this, QMessageBox::Information, QString::fromLatin1(command.doneTitle),
-                         QString::fromLatin1(command.doneText), QMessageBox::Ok, QMessageBox::Ok);
 }
 
 // ---- Level Table window -----------------------------------------------------
