@@ -182,9 +182,10 @@ int main(int argc, char** argv) {
     const double floorNoFsync = reporter.Time("BM_PwriteFloorNoFsync");
     std::size_t bytes = 0;
     for (const Write& w : MaxAllCalls().writes) bytes += w.bytes.size();
-    std::printf("\nMaxAll: %zu positioned writes (%zu bytes) and %d fsync, recorded from one run;"
-                " the floor makes exactly these\n",
-                MaxAllCalls().writes.size(), bytes, MaxAllCalls().flushes);
+    std::printf(
+        "\nMaxAll: %zu positioned writes (%zu bytes) and %d fsync, recorded from one run;"
+        " the floor makes exactly these\n",
+        MaxAllCalls().writes.size(), bytes, MaxAllCalls().flushes);
     if (maxAll > 0 && floor > 0) {
         std::printf("MaxAll / floor (same pwrites + the same one fsync): %.2fx  (goal: at most 1.5x)\n",
                     maxAll / floor);

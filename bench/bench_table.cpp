@@ -44,7 +44,10 @@ struct Image {
     RomFile file;
     QUndoStack history;
     Image() { (void)file.Open(path); }
-    ~Image() { std::error_code ignored; fs::remove(path, ignored); }
+    ~Image() {
+        std::error_code ignored;
+        fs::remove(path, ignored);
+    }
 };
 
 void BM_OpenAndSwitchCharacters(benchmark::State& state) {

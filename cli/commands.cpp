@@ -22,7 +22,7 @@ namespace thornwake::cli {
 namespace {
 
 constexpr std::uint64_t HiROMImageSize = 2097152;  // the size the checksum rule is for
-constexpr std::size_t ListedInputErrors = 20;        // then "... and N more"
+constexpr std::size_t ListedInputErrors = 20;      // then "... and N more"
 
 int Report(const Streams& io, const Status& failure) {
     io.err << failure.message() << "\n";
@@ -59,8 +59,7 @@ Result<std::string> ReadInputFile(const std::string& path) {
     text.resize(static_cast<std::size_t>(in.gcount()));
     if (text.size() > ImportSizeLimit) {
         return Status::Fail(path + ": is larger than 1 MiB, far more than level records take (an export of all " +
-                            std::to_string(3 * LevelCount) +
-                            " is about 10 KB); check that it is the file you meant");
+                            std::to_string(3 * LevelCount) + " is about 10 KB); check that it is the file you meant");
     }
     return text;
 }
@@ -130,12 +129,12 @@ std::string Printable(const std::vector<std::uint8_t>& image, std::uint32_t offs
 std::string MapModeName(std::uint8_t mode) {
     const char* layout = nullptr;
     switch (mode & 0x0F) {
-    case 0x0: layout = "LoROM"; break;
-    case 0x1: layout = "HiROM"; break;
-    case 0x2: layout = "LoROM, S-DD1"; break;
-    case 0x3: layout = "LoROM, SA-1"; break;
-    case 0x5: layout = "ExHiROM"; break;
-    default: return "unknown";
+        case 0x0: layout = "LoROM"; break;
+        case 0x1: layout = "HiROM"; break;
+        case 0x2: layout = "LoROM, S-DD1"; break;
+        case 0x3: layout = "LoROM, SA-1"; break;
+        case 0x5: layout = "ExHiROM"; break;
+        default: return "unknown";
     }
     if ((mode & 0xE0) != 0x20) {
         return "unknown";
@@ -351,8 +350,7 @@ int Check(const Streams& io, const std::string& path, bool fixChecksum) {
     io.out << "Size: " << image.Size() << " bytes, accepted by the size check\n";
     if (image.Size() < ChecksumOffset + 2) {
         io.out << "Header: none, the image ends before " << Hex(ChecksumOffset + 2, 4) << "\n";
-        return fixChecksum ? Report(io, image.Fail("has no internal header whose checksum could be fixed"))
-                           : ExitOk;
+        return fixChecksum ? Report(io, image.Fail("has no internal header whose checksum could be fixed")) : ExitOk;
     }
     Result<std::vector<std::uint8_t>> bytes = image.ReadRange(0, image.Size());
     if (!bytes) {
@@ -367,8 +365,7 @@ int Check(const Streams& io, const std::string& path, bool fixChecksum) {
 
     if (image.Size() != HiROMImageSize) {
         io.out << "Checksum: not checked; the rule is for a 2 MiB image\n";
-        return fixChecksum ? Report(io, image.Fail("the checksum can only be fixed in a 2 MiB image"))
-                           : ExitOk;
+        return fixChecksum ? Report(io, image.Fail("the checksum can only be fixed in a 2 MiB image")) : ExitOk;
     }
     const auto word = [&](std::uint32_t offset) { return unsigned(content[offset] | (content[offset + 1] << 8)); };
     const unsigned stored = word(ChecksumOffset);

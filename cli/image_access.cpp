@@ -43,9 +43,7 @@ std::vector<RecordId> AllRecords() {
     return records;
 }
 
-Status Image::Fail(const std::string& message) const {
-    return Status::Fail(path_ + ": " + message);
-}
+Status Image::Fail(const std::string& message) const { return Status::Fail(path_ + ": " + message); }
 
 Status Image::Open(const std::string& path, OpenMode mode, std::chrono::milliseconds lockPatience) {
     path_ = path;

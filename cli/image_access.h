@@ -45,8 +45,7 @@ public:
     // large the image is. Opened for writing, the image is held under the
     // writer's lock until this object goes, waiting up to `lockPatience` for
     // another writer; the lock also checks the file is still at its path.
-    Status Open(const std::string& path, OpenMode mode,
-                std::chrono::milliseconds lockPatience = WriterLockPatience);
+    Status Open(const std::string& path, OpenMode mode, std::chrono::milliseconds lockPatience = WriterLockPatience);
 
     // Fails naming the record, of those that do not lie wholly inside the
     // image, that comes first in the file.

@@ -23,8 +23,7 @@ std::optional<CharacterId> ParsedCharacter(const std::string& key) {
 // An empty name would mean the current folder or standard output to some
 // calls; it is always a slip.
 const CLI::Validator FileName(
-    [](const std::string& name) { return name.empty() ? std::string("the file name is empty") : std::string(); },
-    "");
+    [](const std::string& name) { return name.empty() ? std::string("the file name is empty") : std::string(); }, "");
 
 // Checked as text, so that nan, inf and words never reach the conversion.
 const CLI::Validator WaitSeconds(
@@ -55,9 +54,10 @@ std::string UnknownSubcommand(const CLI::App& app) {
 }  // namespace
 
 int RunLevelsCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-    CLI::App app{"Batch work on the character level tables of a Thornwake ROM image.\n"
-                 "Every command first applies the editor's size check to the image.",
-                 "thornwake-levels"};
+    CLI::App app{
+        "Batch work on the character level tables of a Thornwake ROM image.\n"
+        "Every command first applies the editor's size check to the image.",
+        "thornwake-levels"};
     app.set_version_flag("--version", "thornwake-levels " THORNWAKE_VERSION_TEXT);
     app.allow_windows_style_options(false);  // "/x" is a path, also on Windows
     app.require_subcommand(1);
@@ -82,8 +82,7 @@ int RunLevelsCli(int argc, const char* const* argv, std::ostream& out, std::ostr
     exportCmd->add_option("IMAGE", image, "ROM image file")->required()->check(FileName);
     exportCmd->add_option("--format", format, "csv (default) or json")
         ->check(CLI::IsMember({"csv", "json"}, CLI::ignore_case));
-    exportCmd->add_option("-o,--output", outputFile, "Write to this file instead of standard output")
-        ->check(FileName);
+    exportCmd->add_option("-o,--output", outputFile, "Write to this file instead of standard output")->check(FileName);
     const std::map<std::string, char> delimiters{{"comma", ','}, {"semicolon", ';'}, {"tab", '\t'}};
     std::string delimiter = "comma";
     CLI::Option* delimiterOption = exportCmd->add_option(
@@ -92,21 +91,24 @@ int RunLevelsCli(int argc, const char* const* argv, std::ostream& out, std::ostr
 
     std::string inputFile;
     bool dryRun = false;
-    CLI::App* importCmd = app.add_subcommand(
-        "import", "Write the records of a CSV or JSON file (any rows, any order) into the image.\n"
-                  "Every row is checked first; if one is bad, nothing is written.\n"
-                  "Only records whose values differ from the image's are written.");
+    CLI::App* importCmd =
+        app.add_subcommand("import",
+                           "Write the records of a CSV or JSON file (any rows, any order) into the image.\n"
+                           "Every row is checked first; if one is bad, nothing is written.\n"
+                           "Only records whose values differ from the image's are written.");
     importCmd->add_option("IMAGE", image, "ROM image file")->required()->check(FileName);
-    importCmd->add_option("FILE", inputFile,
-                          "CSV with the header row of an export, separated by commas, semicolons or tabs,\n"
-                          "or the JSON of export --format json")
+    importCmd
+        ->add_option("FILE", inputFile,
+                     "CSV with the header row of an export, separated by commas, semicolons or tabs,\n"
+                     "or the JSON of export --format json")
         ->required()
         ->check(FileName);
     importCmd->add_flag("--dry-run", dryRun, "Print what would change, level by level, and write nothing");
 
     std::string target;
-    CLI::App* max = app.add_subcommand("max", "Raise every level of a character, or of all three, to the maximum:\n"
-                                              "HP 999, MP 99 (the Hero none), every other stat 99.");
+    CLI::App* max = app.add_subcommand("max",
+                                       "Raise every level of a character, or of all three, to the maximum:\n"
+                                       "HP 999, MP 99 (the Hero none), every other stat 99.");
     max->add_option("IMAGE", image, "ROM image file")->required()->check(FileName);
     max->add_option("CHARACTER", target, "hero, sprite, girl or all")
         ->required()
@@ -117,8 +119,7 @@ int RunLevelsCli(int argc, const char* const* argv, std::ostream& out, std::ostr
     CLI::App* diff = app.add_subcommand("diff", "Print the levels whose records differ, field by field.");
     diff->add_option("IMAGE_A", image, "ROM image file")->required()->check(FileName);
     diff->add_option("IMAGE_B", imageB, "ROM image file")->required()->check(FileName);
-    diff->add_option("--ips", ipsFile, "Also write an IPS patch that turns A's level tables into B's")
-        ->check(FileName);
+    diff->add_option("--ips", ipsFile, "Also write an IPS patch that turns A's level tables into B's")->check(FileName);
 
     bool fixChecksum = false;
     CLI::App* check = app.add_subcommand(

@@ -34,8 +34,8 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
 // A device or pipe ("NUL", "\\.\pipe\x", a FIFO under Wine) cannot be
 // replaced; it is written in place. A missing file is none of these.
 bool IsDevice(const std::wstring& path) {
-    const HANDLE file = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE file = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -48,8 +48,8 @@ bool IsDevice(const std::wstring& path) {
 // Asked of every existing file, since under Wine a link of the host system
 // looks like the file it names.
 std::wstring Followed(const std::wstring& path) {
-    const HANDLE file = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE file = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return path;
     }
@@ -69,13 +69,14 @@ std::wstring Followed(const std::wstring& path) {
 
 // A new file beside `path`, that no one else has: `path` and a number.
 HANDLE CreateTemporary(const std::wstring& path, std::wstring& temporary) {
-    const unsigned long long seed = (static_cast<unsigned long long>(::GetCurrentProcessId()) << 32) ^ ::GetTickCount64();
+    const unsigned long long seed =
+        (static_cast<unsigned long long>(::GetCurrentProcessId()) << 32) ^ ::GetTickCount64();
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         wchar_t suffix[24];
         std::swprintf(suffix, sizeof suffix / sizeof suffix[0], L".%06llx", (seed + attempt * 7919) & 0xFFFFFF);
         temporary = path + suffix;
-        const HANDLE file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE file =
+            ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) {
             return file;
         }
@@ -89,7 +90,7 @@ Status ReplaceFile(const std::string& named, const std::string& bytes) {
     const std::wstring wide = Wide(named);
     if (IsDevice(wide)) {
         const HANDLE file = ::CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         const bool written = file != INVALID_HANDLE_VALUE && WriteAll(file, bytes);
         const DWORD reason = ::GetLastError();
         if (file != INVALID_HANDLE_VALUE) {

@@ -38,8 +38,8 @@ std::vector<int> CurveValues(Curve curve, int first, int last, int count) {
             case Curve::EaseOut: shape = i * (2 * n - i), scale = n * n; break;
             case Curve::SCurve: shape = i * i * (3 * n - 2 * i), scale = n * n * n; break;
         }
-        values.push_back(static_cast<int>(
-            RoundedQuotient(first * scale + (std::int64_t{last} - first) * shape, scale)));
+        values.push_back(
+            static_cast<int>(RoundedQuotient(first * scale + (std::int64_t{last} - first) * shape, scale)));
     }
     return values;
 }
@@ -78,8 +78,8 @@ bool IsHeaderRow(const std::vector<std::string>& row) {
 
 Result<TextBlock> ParsePastedBlock(std::string_view text) {
     if (text.size() > MaxPastedText) {
-        return Status::Fail("The pasted text is longer than the table can take (" +
-                            std::to_string(MaxPastedText) + " bytes).");
+        return Status::Fail("The pasted text is longer than the table can take (" + std::to_string(MaxPastedText) +
+                            " bytes).");
     }
     TextBlock block;
     // Rows past the 99th of data fit nowhere; a header may come first.
@@ -116,8 +116,8 @@ std::string FormatTabSeparated(const TextBlock& block) {
     return text;
 }
 
-Result<std::vector<CellEdit>> CellsOfBlock(const TextBlock& block, CharacterId character,
-                                           int levelIndex, StatField field) {
+Result<std::vector<CellEdit>> CellsOfBlock(const TextBlock& block, CharacterId character, int levelIndex,
+                                           StatField field) {
     std::vector<CellEdit> cells;
     const int firstColumn = static_cast<int>(field);
     for (std::size_t row = 0; row < block.size(); ++row) {
@@ -163,7 +163,8 @@ Result<std::vector<RecordWrite>> PrepareChange(const RomFile& file, CharacterId 
 
 std::vector<RecordWrite> Reversed(const std::vector<RecordWrite>& writes) {
     std::vector<RecordWrite> back;
-    for (const RecordWrite& write : writes) back.push_back({write.character, write.levelIndex, write.replacement, *write.expected});
+    for (const RecordWrite& write : writes)
+        back.push_back({write.character, write.levelIndex, write.replacement, *write.expected});
     return back;
 }
 

@@ -66,8 +66,8 @@ Result<TextBlock> ParsePastedBlock(std::string_view text);
 // as a whole, the message naming the first bad cell in reading order: a cell
 // past level 99 or past Wisdom, a text that does not parse, any other text in
 // the Hero's MP column.
-Result<std::vector<CellEdit>> CellsOfBlock(const TextBlock& block, CharacterId character,
-                                           int levelIndex, StatField field);
+Result<std::vector<CellEdit>> CellsOfBlock(const TextBlock& block, CharacterId character, int levelIndex,
+                                           StatField field);
 
 // Reads the 8 stored bytes of each record `cells` touch and applies the
 // cells: a write of each record whose bytes change, in ascending level order,

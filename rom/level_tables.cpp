@@ -63,7 +63,8 @@ LevelRecordBytes EncodeLevelRecord(const LevelRecord& record) {
     bytes[0] = static_cast<std::uint8_t>(hp & 0xFF);
     bytes[1] = static_cast<std::uint8_t>(hp >> 8);
     for (const StatFieldInfo& info : StatFields) {
-        if (info.field != StatField::HP) bytes[info.recordOffset] = static_cast<std::uint8_t>(GetField(record, info.field));
+        if (info.field != StatField::HP)
+            bytes[info.recordOffset] = static_cast<std::uint8_t>(GetField(record, info.field));
     }
     return bytes;
 }
@@ -123,11 +124,12 @@ std::optional<long> ParseRoundedDecimal(std::string_view text) {
     }
     const std::size_t point = text.find('.');
     const std::string_view whole = text.substr(0, point);
-    const std::string_view fraction =
-        point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    const std::string_view fraction = point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
     if (whole.empty() && fraction.empty()) return std::nullopt;
-    for (char c : whole) if (!IsDigit(c)) return std::nullopt;
-    for (char c : fraction) if (!IsDigit(c)) return std::nullopt;
+    for (char c : whole)
+        if (!IsDigit(c)) return std::nullopt;
+    for (char c : fraction)
+        if (!IsDigit(c)) return std::nullopt;
 
     // Any value of seven or more significant digits is out of every range.
     long magnitude = 0;
@@ -160,8 +162,8 @@ std::optional<int> ParseField(StatField field, std::string_view text) {
 
 std::string WholeNumberRule(StatField field) {
     const StatFieldInfo& info = InfoOf(field);
-    return std::string(info.name) + " must be a whole number from " + std::to_string(info.minimum) +
-           " to " + std::to_string(info.maximum) + ".";
+    return std::string(info.name) + " must be a whole number from " + std::to_string(info.minimum) + " to " +
+           std::to_string(info.maximum) + ".";
 }
 
 std::optional<std::int16_t> ParseHP(std::string_view text) {

@@ -15,8 +15,7 @@ namespace thornwake {
 
 // Order of presentation: tabs, lists, procedures.
 enum class CharacterId { Hero, Sprite, Girl };
-constexpr std::array<CharacterId, 3> AllCharacters = {CharacterId::Hero, CharacterId::Sprite,
-                                                      CharacterId::Girl};
+constexpr std::array<CharacterId, 3> AllCharacters = {CharacterId::Hero, CharacterId::Sprite, CharacterId::Girl};
 
 constexpr int LevelCount = 99;
 constexpr int LevelRecordSize = 8;
@@ -49,8 +48,8 @@ struct LevelRecord {
     std::uint8_t WIS = 0;
 
     friend bool operator==(const LevelRecord& a, const LevelRecord& b) {
-        return a.HP == b.HP && a.MP == b.MP && a.STR == b.STR && a.AGI == b.AGI && a.CON == b.CON &&
-               a.INTL == b.INTL && a.WIS == b.WIS;
+        return a.HP == b.HP && a.MP == b.MP && a.STR == b.STR && a.AGI == b.AGI && a.CON == b.CON && a.INTL == b.INTL &&
+               a.WIS == b.WIS;
     }
     friend bool operator!=(const LevelRecord& a, const LevelRecord& b) { return !(a == b); }
 };
@@ -61,10 +60,10 @@ struct LevelRecord {
 enum class StatField { HP, MP, STR, AGI, CON, INTL, WIS };
 struct StatFieldInfo {
     StatField field;
-    const char* stem;     // "HP", "MP", "STR", ... as in the control names
-    const char* name;     // "HP", "MP", "Strength", "Agility", ...
-    int recordOffset;     // byte offset inside the record
-    int width;            // bytes
+    const char* stem;  // "HP", "MP", "STR", ... as in the control names
+    const char* name;  // "HP", "MP", "Strength", "Agility", ...
+    int recordOffset;  // byte offset inside the record
+    int width;         // bytes
     int minimum;
     int maximum;
 };

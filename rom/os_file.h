@@ -19,7 +19,7 @@ using Handle = std::intptr_t;
 constexpr Handle NoHandle = -1;
 
 struct FileInfo {
-    bool regular = false;      // a plain file, not a folder, device, FIFO or socket
+    bool regular = false;  // a plain file, not a folder, device, FIFO or socket
     std::uint64_t size = 0;
     std::uint64_t volume = 0;  // device, or volume serial number
     std::uint64_t index = 0;   // inode, or file index

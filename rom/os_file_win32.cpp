@@ -49,8 +49,8 @@ std::wstring Wide(const std::string& utf8) {
 
 std::string Utf8(const std::wstring& wide) {
     if (wide.empty()) return {};
-    const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                             nullptr, nullptr);
+    const int length =
+        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
     std::string utf8(static_cast<std::size_t>(length), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length, nullptr,
                           nullptr);
@@ -59,14 +59,14 @@ std::string Utf8(const std::wstring& wide) {
 
 std::string SystemMessage(DWORD error) {
     wchar_t* text = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-        0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::wstring message(text ? text : L"", length);
     ::LocalFree(text);
     // Callers end the sentence themselves.
-    while (!message.empty() && (message.back() == L'.' || message.back() == L'\r' || message.back() == L'\n' ||
-                                message.back() == L' ')) {
+    while (!message.empty() &&
+           (message.back() == L'.' || message.back() == L'\r' || message.back() == L'\n' || message.back() == L' ')) {
         message.pop_back();
     }
     if (message.empty()) {
@@ -81,8 +81,9 @@ Result<Handle> OpenExisting(const std::string& path, Access access) {
     const DWORD rights = access == Access::ReadOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
     // Others may read, write, rename and delete the file meanwhile, as on
     // other systems; RomFile notices a rename or a deletion before it writes.
-    const HANDLE opened = ::CreateFileW(Wide(path).c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE opened =
+        ::CreateFileW(Wide(path).c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE) return LastFailure();
     return reinterpret_cast<Handle>(opened);
 }
@@ -111,7 +112,7 @@ Result<FileInfo> InfoAt(const std::string& path) {
     if (NamesDevice(wide)) return FileInfo{};  // never opened: opening some devices does something
     // No access asked for: only the file's attributes are read.
     const HANDLE opened = ::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (opened == INVALID_HANDLE_VALUE) return LastFailure();
     Result<FileInfo> info = InfoOf(reinterpret_cast<Handle>(opened));
     ::CloseHandle(opened);

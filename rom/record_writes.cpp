@@ -109,8 +109,7 @@ WriteReport WriteRecords(RomFile& file, const std::vector<RecordWrite>& writes, 
     const std::uint64_t generation = file.Generation();
     for (const RecordWrite& write : writes) {
         const Status written = file.WriteAt(RecordOffset(write.character, write.levelIndex),
-                                            {write.replacement.begin(), write.replacement.end()},
-                                            &report.partialBytes);
+                                            {write.replacement.begin(), write.replacement.end()}, &report.partialBytes);
         if (!written) return fail(WriteEnd::Failed, written);
         report.partialBytes = 0;
         ++report.recordsWritten;
@@ -124,13 +123,13 @@ WriteReport WriteRecords(RomFile& file, const std::vector<RecordWrite>& writes, 
     if (report.recordsWritten == 0) return report;
     if (Status flushed = file.Flush(); !flushed) return fail(WriteEnd::FlushFailed, flushed);
     if (Status here = file.CheckStillAtPath(); !here) {
-        return fail(WriteEnd::MovedAway, Status::Fail(file.Path() + " was moved, replaced or deleted while it was written."));
+        return fail(WriteEnd::MovedAway,
+                    Status::Fail(file.Path() + " was moved, replaced or deleted while it was written."));
     }
     return report;
 }
 
-std::string WhatReachedTheFile(const RomFile& file, const std::vector<RecordWrite>& writes,
-                               const WriteReport& report) {
+std::string WhatReachedTheFile(const RomFile& file, const std::vector<RecordWrite>& writes, const WriteReport& report) {
     const std::size_t all = writes.size(), whole = report.recordsWritten;
     const std::string them = all == 1 ? "The new values are" : "The new levels are";
     switch (report.end) {
@@ -153,17 +152,19 @@ std::string WhatReachedTheFile(const RomFile& file, const std::vector<RecordWrit
     if (whole > 0) text = LevelsOf(writes, 0, whole) + " reached the file whole. ";
     if (report.partialBytes > 0) {
         const RecordWrite& torn = writes[whole];
-        text += Capitalized(LevelName(torn.character, torn.levelIndex)) + " is incomplete: " +
-                FieldsOfPartialRecord(torn.character, report.partialBytes) + " ";
+        text += Capitalized(LevelName(torn.character, torn.levelIndex)) +
+                " is incomplete: " + FieldsOfPartialRecord(torn.character, report.partialBytes) + " ";
     }
     const std::size_t untouched = all - whole - (report.partialBytes > 0 ? 1 : 0);
-    if (untouched > 0) text += Plural(untouched, "The other level was not written.", "The other levels were not written.");
+    if (untouched > 0)
+        text += Plural(untouched, "The other level was not written.", "The other levels were not written.");
     if (!text.empty() && text.back() == ' ') text.pop_back();
     return text;
 }
 
 std::vector<RecordWrite> WrittenPart(const std::vector<RecordWrite>& writes, const WriteReport& report) {
-    std::vector<RecordWrite> written(writes.begin(), writes.begin() + static_cast<std::ptrdiff_t>(report.recordsWritten));
+    std::vector<RecordWrite> written(writes.begin(),
+                                     writes.begin() + static_cast<std::ptrdiff_t>(report.recordsWritten));
     if (report.partialBytes > 0 && writes[report.recordsWritten].expected) {
         RecordWrite torn = writes[report.recordsWritten];
         std::copy(torn.expected->begin() + static_cast<std::ptrdiff_t>(report.partialBytes), torn.expected->end(),

@@ -41,7 +41,7 @@ enum class WriteEnd {
 
 struct WriteReport {
     WriteEnd end = WriteEnd::Done;
-    Status error = Status::Ok();   // the message of what failed; Ok for Done and Stopped
+    Status error = Status::Ok();     // the message of what failed; Ok for Done and Stopped
     std::size_t recordsWritten = 0;  // the first ones of the list, whole
     std::size_t partialBytes = 0;    // of the record after them, when its write failed part way
     std::size_t changedRecord = 0;   // Changed: the first record that held something else
@@ -61,8 +61,7 @@ using ProgressCallback = std::function<bool()>;
 // flushes once and checks that the path still names the file. A failed write
 // stops the run; the records written before it stay. If `afterEach` closes or
 // reopens the file, the run stops before its next write, without a flush.
-WriteReport WriteRecords(RomFile& file, const std::vector<RecordWrite>& writes,
-                         const ProgressCallback& afterEach = {});
+WriteReport WriteRecords(RomFile& file, const std::vector<RecordWrite>& writes, const ProgressCallback& afterEach = {});
 
 // "level 12 of the Sprite"
 std::string LevelName(CharacterId character, int levelIndex);
@@ -78,8 +77,7 @@ std::string LevelsOf(const std::vector<RecordWrite>& writes, std::size_t first, 
 // fields kept their old values. The other levels were not written.", "The
 // new values are in the file, but the system could not confirm that they
 // reached the disk.", ...
-std::string WhatReachedTheFile(const RomFile& file, const std::vector<RecordWrite>& writes,
-                               const WriteReport& report);
+std::string WhatReachedTheFile(const RomFile& file, const std::vector<RecordWrite>& writes, const WriteReport& report);
 
 // The records as the file holds them after `report`: the records written
 // whole, and a record written in part with the bytes that reached the file.

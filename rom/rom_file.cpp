@@ -34,8 +34,8 @@ Status RomFile::Open(const std::string& path, OpenMode mode) {
     // (opening some devices does something); the check of the handle below
     // catches a file swapped in between.
     if (const auto named = os::InfoAt(path); named && !named.value().regular) return Status::Fail(notRegular);
-    const auto opened = os::OpenExisting(path, mode == OpenMode::ReadOnly ? os::Access::ReadOnly
-                                                                           : os::Access::ReadWrite);
+    const auto opened =
+        os::OpenExisting(path, mode == OpenMode::ReadOnly ? os::Access::ReadOnly : os::Access::ReadWrite);
     if (!opened) return Status::Fail("Cannot open " + Quoted(path) + ": " + opened.message() + ".");
     const auto held = os::InfoOf(opened.value());
     if (!held || !held.value().regular) {
@@ -77,9 +77,9 @@ Status RomFile::CheckRange(const char* what, std::uint64_t offset, std::size_t c
                             " bytes then, " + std::to_string(size) + " now). Open it again.");
     }
     if (offset > size || count > size - offset) {
-        return Status::Fail(std::string("Cannot ") + what + " " + std::to_string(count) +
-                            " byte(s) at offset " + Hex(offset) + ": the file " + Quoted(path_) + " is only " +
-                            std::to_string(size) + " bytes long.");
+        return Status::Fail(std::string("Cannot ") + what + " " + std::to_string(count) + " byte(s) at offset " +
+                            Hex(offset) + ": the file " + Quoted(path_) + " is only " + std::to_string(size) +
+                            " bytes long.");
     }
     return Status::Ok();
 }

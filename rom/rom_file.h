@@ -64,8 +64,7 @@ public:
     // (CheckUnchanged), and that the range lies inside it: the file never
     // grows. Refused on a file opened for reading only. `bytesWritten`, when
     // given, receives how many of the bytes reached the file, also on failure.
-    Status WriteAt(std::uint64_t offset, const std::vector<std::uint8_t>& bytes,
-                   std::size_t* bytesWritten = nullptr);
+    Status WriteAt(std::uint64_t offset, const std::vector<std::uint8_t>& bytes, std::size_t* bytesWritten = nullptr);
 
     // Flushes what was written to the storage device. Any failure of the
     // flush is a failed write.

@@ -6,7 +6,7 @@
 
 namespace thornwake {
 
-constexpr std::uint32_t HeaderOffset = 0xFFC0;         // 21-byte title
+constexpr std::uint32_t HeaderOffset = 0xFFC0;  // 21-byte title
 constexpr std::uint32_t HeaderTitleLength = 21;
 constexpr std::uint32_t HeaderMapModeOffset = 0xFFD5;
 constexpr std::uint32_t HeaderROMSizeOffset = 0xFFD7;

@@ -28,8 +28,8 @@ private:
 template <typename T>
 class [[nodiscard]] Result {
 public:
-    Result(T value) : value_(std::move(value)) {}                        // NOLINT: implicit on purpose
-    Result(Status failure) : message_(failure.message()) {}               // NOLINT: implicit on purpose
+    Result(T value) : value_(std::move(value)) {}            // NOLINT: implicit on purpose
+    Result(Status failure) : message_(failure.message()) {}  // NOLINT: implicit on purpose
 
     bool ok() const { return value_.has_value(); }
     explicit operator bool() const { return ok(); }

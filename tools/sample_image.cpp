@@ -34,12 +34,9 @@ struct Growth {
 // Sprite: quick and clever.
 Growth GrowthOf(CharacterId character) {
     switch (character) {
-    case CharacterId::Hero:
-        return {48, 9, 14, 0, 0, {{12, 19}, {9, 14}, {11, 18}, {4, 7}, {5, 8}}};
-    case CharacterId::Girl:
-        return {36, 7, 18, 8, 21, {{7, 11}, {10, 15}, {8, 12}, {9, 16}, {13, 21}}};
-    case CharacterId::Sprite:
-        break;
+        case CharacterId::Hero: return {48, 9, 14, 0, 0, {{12, 19}, {9, 14}, {11, 18}, {4, 7}, {5, 8}}};
+        case CharacterId::Girl: return {36, 7, 18, 8, 21, {{7, 11}, {10, 15}, {8, 12}, {9, 16}, {13, 21}}};
+        case CharacterId::Sprite: break;
     }
     return {30, 6, 20, 6, 19, {{6, 10}, {14, 20}, {7, 11}, {12, 20}, {8, 14}}};
 }
@@ -59,12 +56,16 @@ LevelRecord SampleRecord(CharacterId character, int i, Filler& wobble) {
     return record;
 }
 
-void StoreRecord(std::vector<std::uint8_t>& image, std::uint64_t offset, const LevelRecord& r,
-                 std::uint8_t mpByte) {
+void StoreRecord(std::vector<std::uint8_t>& image, std::uint64_t offset, const LevelRecord& r, std::uint8_t mpByte) {
     const auto hp = static_cast<std::uint16_t>(r.HP);
     const std::uint8_t bytes[LevelRecordSize] = {static_cast<std::uint8_t>(hp & 0xFF),
                                                  static_cast<std::uint8_t>(hp >> 8),
-                                                 mpByte, r.STR, r.AGI, r.CON, r.INTL, r.WIS};
+                                                 mpByte,
+                                                 r.STR,
+                                                 r.AGI,
+                                                 r.CON,
+                                                 r.INTL,
+                                                 r.WIS};
     std::copy(std::begin(bytes), std::end(bytes), image.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 

@@ -27,8 +27,8 @@ int main(int argc, char** argv) {
     bool force = false;
     app.add_option("OUTPUT", path, "The image file to write")
         ->required()
-        ->check(CLI::Validator([](const std::string& name) { return name.empty() ? "the file name is empty" : ""; },
-                               ""));
+        ->check(
+            CLI::Validator([](const std::string& name) { return name.empty() ? "the file name is empty" : ""; }, ""));
     app.add_flag("--force", force, "Replace OUTPUT if it exists");
     const std::vector<std::string> arguments = thornwake::os::ProgramArguments(argc, argv);
     thornwake::os::UseBinaryStandardStreams();

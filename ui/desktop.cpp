@@ -18,9 +18,8 @@ QString SystemDesktop::chooseFileToOpen(QWidget* parent, const OpenFileRequest& 
     return dialog.selectedFiles().value(0);
 }
 
-QMessageBox::StandardButton SystemDesktop::showMessage(QWidget* parent, QMessageBox::Icon icon,
-                                                       const QString& title, const QString& text,
-                                                       QMessageBox::StandardButtons buttons,
+QMessageBox::StandardButton SystemDesktop::showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                                       const QString& text, QMessageBox::StandardButtons buttons,
                                                        QMessageBox::StandardButton defaultButton) {
     QMessageBox box(icon, title, text, buttons, parent);
     if (defaultButton != QMessageBox::NoButton) box.setDefaultButton(defaultButton);

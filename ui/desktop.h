@@ -27,9 +27,8 @@ public:
     virtual QString chooseFileToOpen(QWidget* parent, const OpenFileRequest& request) = 0;
 
     // Modal message box; returns the button pressed.
-    virtual QMessageBox::StandardButton showMessage(QWidget* parent, QMessageBox::Icon icon,
-                                                    const QString& title, const QString& text,
-                                                    QMessageBox::StandardButtons buttons,
+    virtual QMessageBox::StandardButton showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                                    const QString& text, QMessageBox::StandardButtons buttons,
                                                     QMessageBox::StandardButton defaultButton) = 0;
 
     // Shows `dialog` modally and returns when it is closed.
@@ -47,9 +46,8 @@ public:
 class SystemDesktop : public Desktop {
 public:
     QString chooseFileToOpen(QWidget* parent, const OpenFileRequest& request) override;
-    QMessageBox::StandardButton showMessage(QWidget* parent, QMessageBox::Icon icon,
-                                            const QString& title, const QString& text,
-                                            QMessageBox::StandardButtons buttons,
+    QMessageBox::StandardButton showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                            const QString& text, QMessageBox::StandardButtons buttons,
                                             QMessageBox::StandardButton defaultButton) override;
     void runModal(QDialog& dialog) override;
     void openUrl(const QUrl& url) override;

@@ -69,10 +69,9 @@ std::string FileArgument(const QApplication& app, int argc, char* argv[]) {
                        "Thornwake ROM image (SNES) in place."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(
-        QStringLiteral("FILE"),
-        QStringLiteral("The ROM image to open at start, as if chosen with File > Open ROM."),
-        QStringLiteral("[FILE]"));
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("The ROM image to open at start, as if chosen with File > Open ROM."),
+                                 QStringLiteral("[FILE]"));
     if (!parser.parse(QCoreApplication::arguments())) UsageError(parser.errorText());
     parser.process(app);
     const QStringList files = parser.positionalArguments();

@@ -214,7 +214,8 @@ struct Editor : QObject {
         const auto* line = static_cast<QXYSeries*>(find<QChartView>("CurveCHART")->chart()->series()[series]);
         QStringList shown;
         for (const QPointF& point : line->points()) shown << QString("%1:%2").arg(point.x()).arg(point.y());
-        if (shown.size() > 9) shown = QStringList{QString("%1 points, %2 to %3").arg(shown.size()).arg(shown[0], shown.last())};
+        if (shown.size() > 9)
+            shown = QStringList{QString("%1 points, %2 to %3").arg(shown.size()).arg(shown[0], shown.last())};
         return (line->pen().style() == Qt::DashLine ? "dashed " : "") + shown.join(' ');
     }
 
@@ -228,7 +229,8 @@ struct Editor : QObject {
         if (what.startsWith("file")) return changes(what.section(' ', 1));
         if (what == "focus") {
             QWidget* focus = QApplication::focusWidget();
-            if (focus && grid()) return focus->objectName() + " at " + grid()->currentIndex().data(Qt::AccessibleTextRole).toString();
+            if (focus && grid())
+                return focus->objectName() + " at " + grid()->currentIndex().data(Qt::AccessibleTextRole).toString();
             return focus ? focus->objectName() : "none";
         }
         if (what == "info" || what == "status") {
@@ -292,7 +294,8 @@ struct Editor : QObject {
             if (what == "enabled" && control->property("enabled").toBool()) parts << control->objectName();
         }
         for (const QString& who : Characters) {
-            if (what == "panels" ? find(who + "FRM")->isVisible() : what == "saves" && find(who + "SaveCMD")->isEnabled()) {
+            if (what == "panels" ? find(who + "FRM")->isVisible()
+                                 : what == "saves" && find(who + "SaveCMD")->isEnabled()) {
                 parts << who;
             }
             if (what == who + " captions") {

@@ -23,8 +23,8 @@ private slots:
         QTest::addRow("ease in") << Curve::EaseIn << QList{0, 100, 5} << QList{0, 6, 25, 56, 100};
         QTest::addRow("ease out") << Curve::EaseOut << QList{0, 100, 5} << QList{0, 44, 75, 94, 100};
         QTest::addRow("s-curve") << Curve::SCurve << QList{0, 100, 5} << QList{0, 16, 50, 84, 100};
-        QTest::addRow("s-curve, the whole HP range") << Curve::SCurve << QList{-32768, 32767, 3}
-                << QList{-32768, 0, 32767};
+        QTest::addRow("s-curve, the whole HP range")
+            << Curve::SCurve << QList{-32768, 32767, 3} << QList{-32768, 0, 32767};
         QTest::addRow("one level") << Curve::EaseOut << QList{7, 9, 1} << QList{7};
     }
     void curve() {
@@ -41,25 +41,27 @@ private slots:
         QTest::addColumn<StatField>("field");
         QTest::addColumn<QString>("cells");  // "levelIndex:stem=value ..." or the refusal
         QTest::addRow("one cell") << "42" << CharacterId::Sprite << 11 << StatField::STR << "11:STR=42";
-        QTest::addRow("CRLF rows") << "1\t2\r\n-3\t4\r\n" << CharacterId::Girl << 0 << StatField::HP
-                << "0:HP=1 0:MP=2 1:HP=-3 1:MP=4";
-        QTest::addRow("a header, trailing tabs, empty last lines") << " strength\tAgi\r\n5\t6\t\n7\t\t\n\r\n\n"
-                << CharacterId::Girl << 97 << StatField::STR << "97:STR=5 97:AGI=6 98:STR=7";
+        QTest::addRow("CRLF rows") << "1\t2\r\n-3\t4\r\n"
+                                   << CharacterId::Girl << 0 << StatField::HP << "0:HP=1 0:MP=2 1:HP=-3 1:MP=4";
+        QTest::addRow("a header, trailing tabs, empty last lines")
+            << " strength\tAgi\r\n5\t6\t\n7\t\t\n\r\n\n"
+            << CharacterId::Girl << 97 << StatField::STR << "97:STR=5 97:AGI=6 98:STR=7";
         QTest::addRow("a header alone") << "HP\tMP" << CharacterId::Girl << 98 << StatField::HP << "";
-        QTest::addRow("Hero's empty MP skipped") << "10\t\t5" << CharacterId::Hero << 98 << StatField::HP
-                << "98:HP=10 98:STR=5";
-        QTest::addRow("Hero's MP refused") << "10\t3" << CharacterId::Hero << 0 << StatField::HP
-                << "Level 1 MP: the Hero has no MP.";
+        QTest::addRow("Hero's empty MP skipped")
+            << "10\t\t5" << CharacterId::Hero << 98 << StatField::HP << "98:HP=10 98:STR=5";
+        QTest::addRow("Hero's MP refused")
+            << "10\t3" << CharacterId::Hero << 0 << StatField::HP << "Level 1 MP: the Hero has no MP.";
         QTest::addRow("past level 99") << "1\n2" << CharacterId::Girl << 98 << StatField::HP
-                << "The pasted rows reach past level 99.";
+                                       << "The pasted rows reach past level 99.";
         QTest::addRow("100 rows and a header") << "HP\n" + QString("1\n").repeated(100) << CharacterId::Girl << 0
-                << StatField::HP << "The pasted rows reach past level 99.";
-        QTest::addRow("longer than any block") << QString("1\n").repeated(22401) << CharacterId::Girl << 0
-                << StatField::HP << "The pasted text is longer than the table can take (44800 bytes).";
+                                               << StatField::HP << "The pasted rows reach past level 99.";
+        QTest::addRow("longer than any block")
+            << QString("1\n").repeated(22401) << CharacterId::Girl << 0 << StatField::HP
+            << "The pasted text is longer than the table can take (44800 bytes).";
         QTest::addRow("past Wisdom") << "1\t2" << CharacterId::Girl << 0 << StatField::WIS
-                << "The pasted columns reach past Wisdom.";
+                                     << "The pasted columns reach past Wisdom.";
         QTest::addRow("first bad cell") << "1\t2\n3\tx\n\n256" << CharacterId::Sprite << 4 << StatField::CON
-                << "Level 6 Intelligence must be a whole number from 0 to 255.";
+                                        << "Level 6 Intelligence must be a whole number from 0 to 255.";
     }
     void block() {
         QFETCH(QString, text);
@@ -88,16 +90,19 @@ void LevelTableTest::table_data() {
            "key Shift+Down Shift+Down Ctrl+V; ?status; ?chart; ?file a.smc; key Ctrl+C; ?status; key Up Ctrl+C; "
            "click 50 0; key Ctrl+V; ?status; ?file a.smc"
         << QStringList{"focus: LevelGRID at Sprite level 20 HP",
-                       "chart: Sprite's HP by level; line 99 points, 1:27519 to 99:-26452; preview dashed ; marked 20:-4501; levels 1 to 99 by 20; values -40000 to 40000",
+                       "chart: Sprite's HP by level; line 99 points, 1:27519 to 99:-26452; preview dashed ; marked "
+                       "20:-4501; levels 1 to 99 by 20; values -40000 to 40000",
                        "status: Pasted 3 cells from Sprite level 20 HP.",
-                       "chart: Sprite's HP by level; line 99 points, 1:27519 to 99:-26452; preview dashed ; marked 20:1 21:2 22:3; levels 1 to 99 by 20; values -40000 to 40000",
+                       "chart: Sprite's HP by level; line 99 points, 1:27519 to 99:-26452; preview dashed ; marked "
+                       "20:1 21:2 22:3; levels 1 to 99 by 20; values -40000 to 40000",
                        "file a.smc: Sprite 20 HP 1, Sprite 21 HP 2, Sprite 22 HP 3",
                        "status: Copied 3 x 1 cells.",
                        "status: Pasted 1 cell from Sprite level 50 HP.",
                        "file a.smc: Sprite 20 HP 1, Sprite 21 HP 2, Sprite 22 HP 3, Sprite 50 HP 2"};
     QTest::addRow("Enter goes down, Tab right")
-        << typed + "?focus; ?file a.smc; type 8; key Tab; ?focus; key Tab Tab Tab Tab; ?focus; "
-                   "key Shift+Tab Shift+Tab; ?focus; key Return; ?focus; ?file a.smc"
+        << typed +
+               "?focus; ?file a.smc; type 8; key Tab; ?focus; key Tab Tab Tab Tab; ?focus; "
+               "key Shift+Tab Shift+Tab; ?focus; key Return; ?focus; ?file a.smc"
         << QStringList{"focus: LevelGRID at Sprite level 13 Strength",
                        set,
                        "focus: LevelGRID at Sprite level 13 Agility",
@@ -106,15 +111,17 @@ void LevelTableTest::table_data() {
                        "focus: LevelGRID at Sprite level 14 Intelligence",
                        set + ", Sprite 13 STR 8"};
     QTest::addRow("a bad value, Delete, Ctrl+Y")
-        << typed + "click 12 2; type 300; key Return; ?status; key Delete; ?status; key Ctrl+Z Ctrl+Y; ?status; "
-                   "?file a.smc"
+        << typed +
+               "click 12 2; type 300; key Return; ?status; key Delete; ?status; key Ctrl+Z Ctrl+Y; ?status; "
+               "?file a.smc"
         << QStringList{"status: Strength must be a whole number from 0 to 255.",
                        "status: Cells cannot be emptied: type a new value instead.",
                        "status: Redone: Sprite level 12 Strength set to 77.", set};
     // The history lasts while the image is open, through closed windows.
     QTest::addRow("undo after reopening")
-        << typed + "key Esc; ?Sprite; menu mnuLevelTable; ?undo; key Ctrl+Z; ?status; ?undo; key Esc; ?file a.smc; "
-                   "?Sprite; open a.smc; menu mnuLevelTable; ?undo"
+        << typed +
+               "key Esc; ?Sprite; menu mnuLevelTable; ?undo; key Ctrl+Z; ?status; ?undo; key Esc; ?file a.smc; "
+               "?Sprite; open a.smc; menu mnuLevelTable; ?undo"
         << QStringList{"Sprite: level 12: -24653|139|77|250|230|210|190",
                        "undo: UndoCMD",
                        "status: " + undone,
@@ -142,9 +149,9 @@ void LevelTableTest::table_data() {
     QTest::addRow("the Hero's MP")
         << "open a.smc; menu mnuLevelTable; click 1 1; ?chart; fill 1 2; ?status; click 4 2; type 50; key Return; "
            "?file a.smc"
-        << QStringList{"chart: The Hero has no MP.; line ; preview dashed ; marked ; levels 1 to 99 by 20; values 0 to 15",
-                       "status: Nothing was filled: the Hero has no MP.",
-                       "file a.smc: Hero 4 MP 0 STR 50"};
+        << QStringList{
+               "chart: The Hero has no MP.; line ; preview dashed ; marked ; levels 1 to 99 by 20; values 0 to 15",
+               "status: Nothing was filled: the Hero has no MP.", "file a.smc: Hero 4 MP 0 STR 50"};
     QTest::addRow("a short image")
         << "truncate a.smc 0x10497C; open a.smc; tab 1; menu mnuLevelTable; click 5 0; fill 1 2; ?status"
         << QStringList{"status: Nothing was filled: the image is too short for level 40 of the Sprite."};
@@ -159,9 +166,10 @@ void LevelTableTest::table_data() {
     // Another program writes the image too.
     QTest::addRow("an undo after another program")
         << typed + "poke a.smc 0x10489C 99; key Ctrl+Z; ?status; ?file a.smc; ?undo"
-        << QStringList{"status: Nothing was undone: Level 12 of the Sprite no longer holds what this step expects: "
-                       "another program changed it. The step stays in the history.",
-                       "file a.smc: Sprite 12 STR 77 AGI 99", "undo: UndoCMD"};
+        << QStringList{
+               "status: Nothing was undone: Level 12 of the Sprite no longer holds what this step expects: "
+               "another program changed it. The step stays in the history.",
+               "file a.smc: Sprite 12 STR 77 AGI 99", "undo: UndoCMD"};
     const QString full = "Cannot write \"DIR/a.smc\": " + SystemReason(ENOSPC) + ".";
     QTest::addRow("a paste failing part way")
         << "open a.smc; tab 1; menu mnuLevelTable; clip 1\n2\n3\n4; fail 2 1; key Ctrl+V; ?status; ?file a.smc; "
@@ -179,10 +187,10 @@ void LevelTableTest::table_data() {
                            ". The new values are in the file, but the system could not confirm that they reached the "
                            "disk. Undo takes back what reached the file.",
                        "undo: UndoCMD"};
-    QTest::addRow("a failing undo")
-        << typed + "fail 0; key Ctrl+Z; ?status; ?undo; ?file a.smc; key Ctrl+Z; ?status"
-        << QStringList{"status: " + full + " Nothing was written. The step stays in the history.", "undo: UndoCMD", set,
-                       "status: " + undone};
+    QTest::addRow("a failing undo") << typed + "fail 0; key Ctrl+Z; ?status; ?undo; ?file a.smc; key Ctrl+Z; ?status"
+                                    << QStringList{
+                                           "status: " + full + " Nothing was written. The step stays in the history.",
+                                           "undo: UndoCMD", set, "status: " + undone};
     QTest::addRow("another program's lock")
         << typed + "lock a.smc 100; later ?status; key Ctrl+Z; ?status; unlock; key Ctrl+Z; ?status"
         << QStringList{"status: Waiting for another program to finish..., busy",

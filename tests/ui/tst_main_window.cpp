@@ -67,8 +67,12 @@ void TestMainWindow::scenario_data() {
                " stats?  This cannot be undone! | buttons 14000 | default 4000";
     };
     QTest::addRow("start-up") << "menu mnuMaxAll"
-                              << QStringList{"caption: Thornwake Level Stat Editor", closed, "panels: (tab 0)",
-                                             "focus: QuitCMD", "Hero: level 0: |||||", "Sprite: level 0: ||||||",
+                              << QStringList{"caption: Thornwake Level Stat Editor",
+                                             closed,
+                                             "panels: (tab 0)",
+                                             "focus: QuitCMD",
+                                             "Hero: level 0: |||||",
+                                             "Sprite: level 0: ||||||",
                                              "Girl: level 0: ||||||",
                                              "Sprite captions: HP: MP: Strength Agility Constitution: Intelligence: "
                                              "Wisdom: Saved!",
@@ -86,19 +90,19 @@ void TestMainWindow::scenario_data() {
                                                "Sprite: level 0: ||||||",
                                                "file a.smc: unchanged",
                                                "end: 0"};
-    QTest::addRow("close keeps texts") << "open a.smc; tab 1; row Sprite 5; row Hero 4; menu mnuClose"
-                                       << QStringList{versioned,
-                                                      closed,
-                                                      "panels: (tab 1)",
-                                                      sprite5,
-                                                      "Hero: level 4: -24653|119|250|230|210|190",
-                                                      "focus: QuitCMD"};
+    QTest::addRow("close keeps texts")
+        << "open a.smc; tab 1; row Sprite 5; row Hero 4; menu mnuClose"
+        << QStringList{versioned,       closed, "panels: (tab 1)", sprite5, "Hero: level 4: -24653|119|250|230|210|190",
+                       "focus: QuitCMD"};
     // Opened from a field, the image's level list takes the focus: a Space then cannot hit Quit.
     QTest::addRow("open from a field") << "open a.smc; key HeroHPTXT Ctrl+O"
                                        << QStringList{hero1, "focus: HeroLevelLST"};
     QTest::addRow("another image") << "open a.smc; tab 1; row Sprite 5; open b.swc"
-                                   << QStringList{"panels: Hero (tab 0)", "Hero: level 1: -13345|163|143|123|103|234",
-                                                  sprite5, dialog + "DIR/a.smc", "file a.smc: unchanged",
+                                   << QStringList{"panels: Hero (tab 0)",
+                                                  "Hero: level 1: -13345|163|143|123|103|234",
+                                                  sprite5,
+                                                  dialog + "DIR/a.smc",
+                                                  "file a.smc: unchanged",
                                                   "file b.swc: unchanged"};
     QTest::addRow("cancel first, close box")
         << "open; closebox" << QStringList{versioned, closed, "panels: (tab 0)", dialog, "end: 0"};
@@ -110,9 +114,9 @@ void TestMainWindow::scenario_data() {
                                               "Hero: level 1: 77|146|126|106|237|217", "focus: qt_tabwidget_tabbar"};
     // Loads and saves follow the selection: focus arriving in a list picks
     // nothing; a click on the entry picked reads it again; Ctrl+click unpicks it.
-    QTest::addRow("focus into a list")
-        << "open a.smc; tab 1; key SpriteHPTXT Shift+Tab"
-        << QStringList{"focus: SpriteLevelLST", "Sprite: level 0: ||||||", "saves: Hero Girl"};
+    QTest::addRow("focus into a list") << "open a.smc; tab 1; key SpriteHPTXT Shift+Tab"
+                                       << QStringList{"focus: SpriteLevelLST", "Sprite: level 0: ||||||",
+                                                      "saves: Hero Girl"};
     QTest::addRow("focus into a list, Down") << "open a.smc; tab 1; key SpriteHPTXT Shift+Tab; key SpriteLevelLST Down"
                                              << QStringList{"Sprite: level 1: 27519|238|218|198|178|158|138"};
     QTest::addRow("click on the entry picked") << "open a.smc; tab 1; click Sprite 5; set Sprite HP 7; click Sprite 5"
@@ -124,16 +128,18 @@ void TestMainWindow::scenario_data() {
     // itself (as a line edit binds Ctrl+U on X11).
     for (const char* control : {"HeroLevelLST", "HeroHPTXT", "HeroSaveCMD", "QuitCMD", "qt_tabwidget_tabbar"}) {
         QTest::addRow("shortcuts from %s", control)
-            << QString("open a.smc; bind %1; answer No; answer No; answer No; answer No; "
-                       "key %1 F1 F12 F6 F7 F8 F9 Ctrl+T Ctrl+O Ctrl+Q Ctrl+U")
+            << QString(
+                   "open a.smc; bind %1; answer No; answer No; answer No; answer No; "
+                   "key %1 F1 F12 F6 F7 F8 F9 Ctrl+T Ctrl+O Ctrl+Q Ctrl+U")
                    .arg(control)
-            << QStringList{"ran: mnuOpen mnuAbout mnuWWW mnuMaxHero mnuMaxSprite mnuMaxGirl mnuMaxAll mnuLevelTable "
-                           "mnuOpen mnuQuit mnuClose",
-                           confirm("the Hero's"),
-                           confirm("the Sprite's"),
-                           confirm("the Girl's"),
-                           confirm("everyone's"),
-                           "end: 0"};
+            << QStringList{
+                   "ran: mnuOpen mnuAbout mnuWWW mnuMaxHero mnuMaxSprite mnuMaxGirl mnuMaxAll mnuLevelTable "
+                   "mnuOpen mnuQuit mnuClose",
+                   confirm("the Hero's"),
+                   confirm("the Sprite's"),
+                   confirm("the Girl's"),
+                   confirm("everyone's"),
+                   "end: 0"};
     }
     const QString refused =
         box("Cannot Proceed", "This ROM has a 200 byte header that must be removed before using this program.");
@@ -142,16 +148,16 @@ void TestMainWindow::scenario_data() {
     const QString missing = box("Cannot Open ROM", "Cannot open \"DIR/none.smc\": " + SystemReason(ENOENT) + ".");
     QTest::addRow("no file, not a file (Linux only: /dev/null is a device there)")
         << "open none.smc; open /dev/null"
-        << QStringList{missing, box("Cannot Open ROM", "/dev/null is not a regular file."), closed, "end: ",
-                       "file none.smc: gone"};
+        << QStringList{missing, box("Cannot Open ROM", "/dev/null is not a regular file."), closed,
+                       "end: ", "file none.smc: gone"};
     // A file named at start opens as Open ROM opens one; the dialog then starts there.
     QTest::addRow("file at start") << "start a.smc"
                                    << QStringList{versioned, "enabled: all", hero1, "file a.smc: unchanged"};
     QTest::addRow("open after start") << "start a.smc; open b.swc" << QStringList{dialog + "DIR/a.smc"};
-    QTest::addRow("refused file at start") << "make big.smc 2097664; start big.smc; open a.smc"
-                                           << QStringList{refused, "end: 1", "Hero: level 0: |||||"};
-    QTest::addRow("missing file at start") << "start none.smc; open"
-                                           << QStringList{missing, missing, closed, dialog + "DIR/none.smc"};
+    QTest::addRow("refused file at start")
+        << "make big.smc 2097664; start big.smc; open a.smc" << QStringList{refused, "end: 1", "Hero: level 0: |||||"};
+    QTest::addRow("missing file at start")
+        << "start none.smc; open" << QStringList{missing, missing, closed, dialog + "DIR/none.smc"};
     // The system's own reason; a name that is not UTF-8 opens from the command line and from the dialog.
     QTest::addRow("symlink loop (Linux only: Wine does not see the links as Linux does)")
         << "link loop; start loop"
@@ -160,14 +166,16 @@ void TestMainWindow::scenario_data() {
         << "move a.smc %E9t%E9.smc; start %E9t%E9.smc; open; open %E9t%E9.smc"
         << QStringList{"enabled: all", hero1, dialog + "DIR/\uFFFDt\uFFFD.smc"};
     // Not before the window is on the screen, so that the box stands over it.
-    QTest::addRow("file at start, window hidden") << "make big.smc 2097664; hide; start big.smc"
-                                                  << QStringList{"end: "};
+    QTest::addRow("file at start, window hidden")
+        << "make big.smc 2097664; hide; start big.smc" << QStringList{"end: "};
     QTest::addRow("short image") << "make short.smc 0x104844; open short.smc; row Sprite 2; menu mnuMaxAll"
                                  << QStringList{box("Cannot Read Level",
                                                     "Level 2 of the Sprite could not be read.\n\nCannot read 2 byte(s) "
                                                     "at offset 0x104848: the file \"DIR/short.smc\" is only 1067076 "
                                                     "bytes long."),
-                                                "saves: Hero Girl", "Sprite: level 2: ||||||", confirm("everyone's"),
+                                                "saves: Hero Girl",
+                                                "Sprite: level 2: ||||||",
+                                                confirm("everyone's"),
                                                 box("Cannot Maximize",
                                                     "Cannot write 8 byte(s) at offset 0x104840: the file "
                                                     "\"DIR/short.smc\" is only 1067076 bytes long.\n\nNothing was "
@@ -193,8 +201,8 @@ void TestMainWindow::scenario_data() {
         QTest::addRow("rejected %s %s", stem, text)
             << QString("open a.smc; tab 2; row Girl 6; set Girl AGI 42; set Girl %1 %2; click GirlSaveCMD")
                    .arg(stem, text)
-            << QStringList{box("Cannot Save Level", message), QString("focus: Girl%1TXT").arg(stem), "flash Girl: ",
-                           "file a.smc: unchanged", QString("Girl: level 6: ") + texts};
+            << QStringList{box("Cannot Save Level", message), QString("focus: Girl%1TXT").arg(stem),
+                           "flash Girl: ", "file a.smc: unchanged", QString("Girl: level 6: ") + texts};
     }
     for (const auto& [item, whose, title, done, file] :
          {std::tuple{"Hero", "the Hero's", "Max'd the Hero!", "All 99 of the Hero's Level Stats are set to 999 HP",
@@ -219,7 +227,8 @@ void TestMainWindow::scenario_data() {
     // The image changed, taken or failing: nothing is written, or the box says what was.
     const QString moved = "DIR/a.smc was moved, replaced or deleted since it was opened. Open it again.";
     const QString locked = "DIR/a.smc is being changed by another program.";
-    const QString resized = "DIR/a.smc changed size since it was opened (1114112 bytes then, 1067116 now). Open it again.";
+    const QString resized =
+        "DIR/a.smc changed size since it was opened (1114112 bytes then, 1067116 now). Open it again.";
     const QString level6 = "Level 6 of the Sprite could not be saved.\n\n";
     const QString old = "file a.smc: unchanged";
     const QString none = "\n\nNothing was written.";
@@ -231,8 +240,9 @@ void TestMainWindow::scenario_data() {
           {"truncate a.smc 0x10486C", level6 + resized + none, old},
           {"fail 0", level6 + full + none, old},
           {"fail 0 3",
-           level6 + full + "\n\nLevel 6 of the Sprite is incomplete: its HP and MP reached the file; the other fields "
-                           "kept their old values.",
+           level6 + full +
+               "\n\nLevel 6 of the Sprite is incomplete: its HP and MP reached the file; the other fields "
+               "kept their old values.",
            "file a.smc: Sprite 6 HP -1 MP 7"},
           {"fail flush",
            level6 + "Cannot flush \"DIR/a.smc\" to disk: " + SystemReason(EIO) +
@@ -243,8 +253,9 @@ void TestMainWindow::scenario_data() {
            "what the file holds.",
            "file a.smc: Sprite 6 STR 77"}}) {
         QTest::addRow("save, %s%s", trouble, QByteArray(trouble).startsWith("delete") ? DeletedWhileOpen : "")
-            << QString("open a.smc; row Sprite 6; set Sprite HP -1; set Sprite MP 7; set Sprite STR 8; "
-                       "set Sprite WIS 9; %1; click SpriteSaveCMD")
+            << QString(
+                   "open a.smc; row Sprite 6; set Sprite HP -1; set Sprite MP 7; set Sprite STR 8; "
+                   "set Sprite WIS 9; %1; click SpriteSaveCMD")
                    .arg(trouble)
             << QStringList{box("Cannot Save Level", text), file, "flash Sprite: "};
     }
@@ -254,15 +265,17 @@ void TestMainWindow::scenario_data() {
           {"truncate a.smc 0x10486C", resized + none, old},
           {"fail 20", full + "\n\nSprite levels 1 to 20 reached the file whole. The other levels were not written.",
            "file a.smc: Sprite 1-20 HP 999 MP 99" + maxed}}) {
-        QTest::addRow("maximize, %s", trouble) << QString("open a.smc; %1; menu mnuMaxSprite").arg(trouble)
-                                               << QStringList{confirm("the Sprite's"), box("Cannot Maximize", text),
-                                                              file};
+        QTest::addRow("maximize, %s", trouble)
+            << QString("open a.smc; %1; menu mnuMaxSprite").arg(trouble)
+            << QStringList{confirm("the Sprite's"), box("Cannot Maximize", text), file};
     }
     // While another program holds the lock, the window says so and shows a busy cursor.
     QTest::addRow("save, waiting") << "open a.smc; lock a.smc 100; later ?info; click HeroSaveCMD"
                                    << QStringList{"info: Waiting for another program to finish..., busy",
-                                                  box("Cannot Save Level", "Level 1 of the Hero could not be "
-                                                                           "saved.\n\n" + locked + none),
+                                                  box("Cannot Save Level",
+                                                      "Level 1 of the Hero could not be "
+                                                      "saved.\n\n" +
+                                                          locked + none),
                                                   "info: Info goes here!!!"};
     // A save after a maximize writes the values shown, as read before it.
     QTest::addRow("save after maximize")
@@ -294,9 +307,9 @@ void TestMainWindow::scenario_data() {
         for (const char* nested :
              {"menu mnuClose", "open b.swc", "click HeroSaveCMD", "menu mnuMaxHero", "menu mnuLevelTable"}) {
             QTest::addRow("maximize %s / %s", item, nested)
-                << run.arg(nested)
-                << QStringList{confirm(whose), "box: icon 1 | " + title + " | …", "file a.smc: " + all, "flash Hero: ",
-                               "enabled: all", "file b.swc: unchanged"};
+                << run.arg(nested) << QStringList{confirm(whose),       "box: icon 1 | " + title + " | …",
+                                                  "file a.smc: " + all, "flash Hero: ",
+                                                  "enabled: all",       "file b.swc: unchanged"};
         }
         // The close box as Quit.
         QTest::addRow("maximize %s / Quit", item)

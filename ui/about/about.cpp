@@ -32,8 +32,7 @@ public:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override {
-        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-            onClick_();
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) onClick_();
         QLabel::mouseReleaseEvent(event);
     }
 
@@ -45,11 +44,9 @@ private:
 
 QString ProgramInfoText(int major, int revision) {
     const QString crlf = QStringLiteral("\r\n");
-    return QStringLiteral("Released: 11/20/2011") + crlf
-         + QStringLiteral("Updated:  12/15/2011") + crlf
-         + QStringLiteral("Version: ") + VersionText(major, revision) + crlf + crlf
-         + QStringLiteral("Special thanks: ") + crlf
-         + QStringLiteral("No one yet...");
+    return QStringLiteral("Released: 11/20/2011") + crlf + QStringLiteral("Updated:  12/15/2011") + crlf +
+           QStringLiteral("Version: ") + VersionText(major, revision) + crlf + crlf +
+           QStringLiteral("Special thanks: ") + crlf + QStringLiteral("No one yet...");
 }
 
 // Children are created in the tab order Frame1 (with WarningLBL, CloseCMD),
@@ -57,9 +54,8 @@ QString ProgramInfoText(int major, int revision) {
 // passes over controls that take no focus, and only CloseCMD takes it), and
 // are then stacked as designed.
 About::About(Desktop& desktop, QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
-                         | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                         | Qt::WindowCloseButtonHint) {
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("About"));
     setWindowTitle(QStringLiteral("About this program..."));
     setWindowIcon(QIcon(QStringLiteral(":/icons/about.png")));

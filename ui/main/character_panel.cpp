@@ -24,8 +24,7 @@ void LevelList::mousePressEvent(QMouseEvent* event) {
     const int before = selectedRow();
     const int clicked = indexAt(event->position().toPoint()).row();
     QListWidget::mousePressEvent(event);
-    if (event->button() == Qt::LeftButton && clicked >= 0 && clicked == before &&
-        selectedRow() == before) {
+    if (event->button() == Qt::LeftButton && clicked >= 0 && clicked == before && selectedRow() == before) {
         emit selectedEntryClicked();
     }
 }
@@ -37,10 +36,10 @@ void LevelList::focusInEvent(QFocusEvent* event) {
 }
 
 void LevelList::keyPressEvent(QKeyEvent* event) {
-    const bool picksCursor = std::exchange(cursorPlacedByFocus_, false) && selectedRow() < 0 &&
-                             (event->key() == Qt::Key_Down || event->key() == Qt::Key_Up ||
-                              event->key() == Qt::Key_Home) &&
-                             (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    const bool picksCursor =
+        std::exchange(cursorPlacedByFocus_, false) && selectedRow() < 0 &&
+        (event->key() == Qt::Key_Down || event->key() == Qt::Key_Up || event->key() == Qt::Key_Home) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
     if (!picksCursor) {
         QListWidget::keyPressEvent(event);
         return;
@@ -84,12 +83,9 @@ constexpr std::array<RowLayout, StatFields.size()> Rows = {{
 // The numbered names of the stat labels, in record order (HP, MP, STR, ...).
 std::array<const char*, StatFields.size()> LabelNames(CharacterId character) {
     switch (character) {
-    case CharacterId::Hero:
-        return {"Label2", nullptr, "Label3", "Label5", "Label4", "Label1", "Label10"};
-    case CharacterId::Sprite:
-        return {"Label8", "Label19", "Label9", "Label11", "Label12", "Label7", "Label13"};
-    case CharacterId::Girl:
-        break;
+        case CharacterId::Hero: return {"Label2", nullptr, "Label3", "Label5", "Label4", "Label1", "Label10"};
+        case CharacterId::Sprite: return {"Label8", "Label19", "Label9", "Label11", "Label12", "Label7", "Label13"};
+        case CharacterId::Girl: break;
     }
     return {"Label17", "Label20", "Label16", "Label15", "Label14", "Label18", "Label6"};
 }
@@ -98,8 +94,7 @@ std::size_t IndexOf(StatField field) { return static_cast<std::size_t>(field); }
 
 }  // namespace
 
-CharacterPanel::CharacterPanel(CharacterId character, QWidget* parent)
-    : QGroupBox(parent), character_(character) {
+CharacterPanel::CharacterPanel(CharacterId character, QWidget* parent) : QGroupBox(parent), character_(character) {
     const QString who = QString::fromLatin1(CharacterName(character));
     setObjectName(who + QStringLiteral("FRM"));
     setAccessibleName(who);
@@ -165,9 +160,8 @@ void CharacterPanel::showRecord(const LevelRecord& record) {
         QLineEdit* field = fields_[IndexOf(info.field)];
         if (!field) continue;
         const int value = GetField(record, info.field);
-        const std::string text = info.field == StatField::HP
-                                     ? FormatHP(static_cast<std::int16_t>(value))
-                                     : FormatStat(static_cast<std::uint8_t>(value));
+        const std::string text = info.field == StatField::HP ? FormatHP(static_cast<std::int16_t>(value))
+                                                             : FormatStat(static_cast<std::uint8_t>(value));
         limits_[IndexOf(info.field)]->allow(QString::fromStdString(text));
         field->setText(QString::fromStdString(text));
     }

@@ -16,8 +16,7 @@ bool TahomaAvailable() {
         return false;  // a system font of Windows: there is nowhere else to look
 #else
         // fontconfig does not list the copies that come with Wine.
-        for (const char* file : {"/usr/share/wine/fonts/tahoma.ttf",
-                                 "/usr/share/wine/fonts/tahomabd.ttf"}) {
+        for (const char* file : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}) {
             QFontDatabase::addApplicationFont(QString::fromLatin1(file));
         }
         return QFontDatabase::families().contains(Tahoma, Qt::CaseInsensitive);

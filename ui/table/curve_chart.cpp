@@ -13,8 +13,13 @@
 namespace thornwake {
 
 CurveChart::CurveChart(const LevelTableModel& model, QWidget* parent)
-    : QChartView(parent), model_(model), stored_(new QLineSeries), preview_(new QLineSeries),
-      marks_(new QScatterSeries), levels_(new QValueAxis), values_(new QValueAxis) {
+    : QChartView(parent),
+      model_(model),
+      stored_(new QLineSeries),
+      preview_(new QLineSeries),
+      marks_(new QScatterSeries),
+      levels_(new QValueAxis),
+      values_(new QValueAxis) {
     setObjectName(QStringLiteral("CurveCHART"));
     setRenderHint(QPainter::Antialiasing);
     setFocusPolicy(Qt::NoFocus);

@@ -12,8 +12,13 @@ namespace thornwake {
 
 FillDialog::FillDialog(const QString& title, StatField field, const std::vector<int>& levels, int first, int last,
                        QWidget* parent)
-    : QDialog(parent), field_(field), levels_(levels), first_(new QLineEdit(QString::number(first))),
-      last_(new QLineEdit(QString::number(last))), curve_(new QComboBox), rule_(new QLabel),
+    : QDialog(parent),
+      field_(field),
+      levels_(levels),
+      first_(new QLineEdit(QString::number(first))),
+      last_(new QLineEdit(QString::number(last))),
+      curve_(new QComboBox),
+      rule_(new QLabel),
       buttons_(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel)) {
     setObjectName(QStringLiteral("FillDLG"));
     setWindowTitle(QStringLiteral("Fill"));

@@ -75,7 +75,9 @@ private:
 
 LevelTableWindow::LevelTableWindow(RomFile& rom, Desktop& desktop, QUndoStack& history, CharacterId character,
                                    int levelIndex, QWidget* parent, std::chrono::milliseconds lockPatience)
-    : QDialog(parent), desktop_(desktop), history_(history),
+    : QDialog(parent),
+      desktop_(desktop),
+      history_(history),
       model_(new LevelTableModel(rom, history_, character, this)) {
     model_->lockPatience = lockPatience;
     setObjectName(QStringLiteral("LevelTable"));
@@ -118,7 +120,8 @@ void LevelTableWindow::buildControls() {
     grid_->setModel(model_);
     grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                            QAbstractItemView::AnyKeyPressed);
-    grid_->horizontalHeader()->setMinimumSectionSize(grid_->fontMetrics().horizontalAdvance(QStringLiteral("-32768")) + 12);
+    grid_->horizontalHeader()->setMinimumSectionSize(grid_->fontMetrics().horizontalAdvance(QStringLiteral("-32768")) +
+                                                     12);
     grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
     grid_->setTabKeyNavigation(true);
@@ -198,9 +201,8 @@ void LevelTableWindow::addShortcuts() {
     add(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { model_->redo(); });
     add(QKeySequence(Qt::CTRL | Qt::Key_Y), [this] { model_->redo(); });
     // An editor takes Delete for its own text before this.
-    add(QKeySequence(Qt::Key_Delete), [this] {
-        say(QStringLiteral("Cells cannot be emptied: type a new value instead."));
-    });
+    add(QKeySequence(Qt::Key_Delete),
+        [this] { say(QStringLiteral("Cells cannot be emptied: type a new value instead.")); });
 }
 
 void LevelTableWindow::say(const QString& text) {
@@ -260,11 +262,10 @@ void LevelTableWindow::fill() {
             return;
         }
     }
-    FillDialog dialog(QStringLiteral("The %1's %2, %3")
-                          .arg(who, QString::fromLatin1(InfoOf(field).name),
-                               QString::fromStdString(LevelNumbers(levels))),
-                      field, levels, *model_->value(levels.front(), field), *model_->value(levels.back(), field),
-                      this);
+    FillDialog dialog(
+        QStringLiteral("The %1's %2, %3")
+            .arg(who, QString::fromLatin1(InfoOf(field).name), QString::fromStdString(LevelNumbers(levels))),
+        field, levels, *model_->value(levels.front(), field), *model_->value(levels.back(), field), this);
     dialog.setFont(font());
     // Over the grid, so that the chart's preview stays in sight.
     dialog.adjustSize();

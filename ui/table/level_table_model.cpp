@@ -52,9 +52,8 @@ void LevelTableModel::finish(const QString& text) {
         if (!record && unread) unread = record.status();
     }
     emit dataChanged(index(0, 0), index(LevelCount - 1, columnCount() - 1));
-    emit statusChanged(unread ? text
-                              : text + QStringLiteral(" Levels that could not be read are empty: ") +
-                                    Text(unread.message()));
+    emit statusChanged(
+        unread ? text : text + QStringLiteral(" Levels that could not be read are empty: ") + Text(unread.message()));
 }
 
 std::optional<int> LevelTableModel::value(int levelIndex, StatField field) const {
