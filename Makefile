@@ -2,7 +2,8 @@
 # make test     installs what is missing, builds and runs every test: of Linux,
 #               and of the Windows build under Wine
 # make windows  the Windows zip: the editor and the command-line programs
-# make format   formats the C++ sources as .clang-format says
+# make format   formats the C++ sources as .clang-format says (make test
+#               fails on a file laid out otherwise)
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
@@ -18,7 +19,7 @@ DEPS = build-essential cmake ninja-build pkg-config \
        xvfb xdotool x11-utils imagemagick python3 fonts-wine \
        dbus-daemon at-spi2-core python3-pyatspi \
        desktop-file-utils appstream dpkg-dev file locales \
-       shared-mime-info help2man lintian \
+       shared-mime-info help2man lintian clang-format \
        g++-mingw-w64-x86-64-posix wine wine64
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
@@ -53,7 +54,7 @@ run: configure
 
 # The Windows build comes with the Linux one (cmake/windows_build.cmake); its
 # tests run in the same CTest, under Wine.
-test: build test-asan
+test: format-check build test-asan
 	cd $(BUILD) && ctest --output-on-failure --timeout 600 -j2
 
 # The ROM image logic once more under AddressSanitizer and UBSan.
