@@ -2,11 +2,12 @@
 # Takes PNG screenshots of the built editor for the README and for review: the
 # main window with no image open, each character's tab with the sample image
 # open, the Level Table with a fill previewed (docs/screenshot-table.png) and
-# the About window.
-#     screenshots.py --editor PATH --sample-maker PATH OUTPUT_FOLDER
+# the About window, through the end-to-end tests' driver (tests/e2e/).
+#     packaging/screenshots.py --editor PATH --sample-maker PATH OUTPUT_FOLDER
 
 import os, subprocess, sys
 sys.dont_write_bytecode = True  # keep the source tree clean
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 from harness import Session, read, wait_for, xdotool  # noqa: E402
 from test_editor import open_sample, show_level  # noqa: E402
 
