@@ -392,7 +392,7 @@ private slots:
             process.exitStatus() == QProcess::CrashExit ? "killed" : QString::number(process.exitCode()),
             process.readAllStandardOutput(), process.readAllStandardError()};
         QCOMPARE(got, result);
-        QDir().rename("moved", setup.section(' ', 3, 3));  // what a failing disk moved away
+        if (setup.contains(" rename ")) QDir().rename("moved", setup.section(' ', 3, 3));  // what the disk moved away
         QCOMPARE(readFile(checked), after);
         if (setup.startsWith("owned")) QCOMPARE(QFileInfo("out").ownerId(), 65534u);
         QCOMPARE(entries(), entries_);

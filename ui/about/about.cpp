@@ -72,7 +72,6 @@ About::About(Desktop& desktop, QWidget* owner)
     auto* warning = new QLabel(QString::fromLatin1(Disclaimer), frame);
     warning->setObjectName(QStringLiteral("WarningLBL"));
     warning->setGeometry(TwipsRect(1680, 210, 5805, 645));
-    warning->setTextFormat(Qt::PlainText);
     warning->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     warning->setWordWrap(true);
 
@@ -86,14 +85,12 @@ About::About(Desktop& desktop, QWidget* owner)
     auto* info = new QLabel(ProgramInfoText(VersionMajor, VersionRevision), this);
     info->setObjectName(QStringLiteral("ProgramInfoLBL"));
     info->setGeometry(TwipsRect(3570, 1350, 4365, 2055));
-    info->setTextFormat(Qt::PlainText);
     info->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     auto* link = new LinkLabel(QString::fromLatin1(WebPageAddress), this,
                                [&desktop] { desktop.openUrl(QUrl(QString::fromLatin1(WebPageAddress))); });
     link->setObjectName(QStringLiteral("URLLBL"));
     link->setGeometry(TwipsRect(180, 2250, 3000, 195));
-    link->setTextFormat(Qt::PlainText);
     link->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     link->setToolTip(QStringLiteral("Visit the Quillfern-Soft Homepage."));
     link->setCursor(Qt::PointingHandCursor);
