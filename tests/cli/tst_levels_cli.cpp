@@ -104,8 +104,9 @@ QByteArray withChecksum(QByteArray image) {
 // What `check` prints of an image; the sample's header by default.
 QString checkText(const QByteArray& image, const QString& names = "0x31 (HiROM, FastROM)\nROM size: 0x0B (2 MiB)") {
     const QString header =
-        QString("Size: %1 bytes, accepted by the size check\nTitle: \"THORNWAKE\"\nMap mode: %2\nChecksum: ")
+        QString("Size: %1 bytes, accepted by the size check\nTitle: \"THORNWAKE%2\"\nMap mode: %3\nChecksum: ")
             .arg(image.size())
+            .arg(image[0xFFC9] == ' ' ? "" : "?")  // a byte past ASCII
             .arg(names);
     if (image.size() != 2097152) return header + "not checked; the rule is for a 2 MiB image\n";
     const QByteArray valid = withChecksum(image);
@@ -161,7 +162,7 @@ private slots:
     void initTestCase() {
         for (const char byte : thornwake::MakeSampleImage()) g_ += byte;
         b_ = g_;
-        for (int at : {0x104211, 0x104217, 0x10423A, 0x104533, 0x104B57, 0x1000}) b_[at] = ~b_[at];
+        for (int at : {0x104211, 0x104217, 0x10423A, 0x104533, 0x104B57, 0x1000, 0xFFC9}) b_[at] = ~b_[at];
         hero_ = QByteArray(g_).replace(Bases[0] + 24, 3, "\xD4\xFE\0", 3);
         const QByteArray girl4 =
             "{\"character\":\"Girl\",\"level\":4,\"hp\":1,\"mp\":1,\"strength\":1,\"agility\":1,\"constitution\":1,"
