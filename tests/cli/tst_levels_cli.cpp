@@ -359,6 +359,7 @@ private slots:
         row("show ", "IMAGE: the file name is empty" + Usage);
         row("export game.sfc -o ", "--output: the file name is empty" + Usage);
         row("frob game.sfc", "frob: not a subcommand; expected show, export, import, max, diff or check" + Usage);
+        row("--frob game.sfc", "A subcommand is required" + Usage);
     }
 
     // A row's name is its command line, after what it needs first and a '|': "locked" (the test holds the writer's
