@@ -173,13 +173,16 @@ void LevelTableTest::table_data() {
     const QString full = "Cannot write \"DIR/a.smc\": " + SystemReason(ENOSPC) + ".";
     QTest::addRow("a paste failing part way")
         << "open a.smc; tab 1; menu mnuLevelTable; clip 1\n2\n3\n4; fail 2 1; key Ctrl+V; ?status; ?file a.smc; "
-           "?undo; key Ctrl+Z; ?status; ?file a.smc"
+           "?undo; key Ctrl+Z; ?status; ?file a.smc; key Ctrl+Y; ?file a.smc"
         << QStringList{"status: " + full +
                            " Sprite levels 1 to 2 reached the file whole. Level 3 of the Sprite is incomplete: its HP "
                            "only in part; the other fields kept their old values. The other level was not written. "
                            "Undo takes back what reached the file.",
-                       "file a.smc: Sprite 1 HP 1, Sprite 2 HP 2, Sprite 3 HP -4093", "undo: UndoCMD",
-                       "status: Undone: Pasted 4 cells from Sprite level 1 HP.", "file a.smc: unchanged"};
+                       "file a.smc: Sprite 1 HP 1, Sprite 2 HP 2, Sprite 3 HP -4093",
+                       "undo: UndoCMD",
+                       "status: Undone: Pasted 4 cells from Sprite level 1 HP.",
+                       "file a.smc: unchanged",
+                       "file a.smc: Sprite 1 HP 1, Sprite 2 HP 2, Sprite 3 HP -4093"};
     QTest::addRow("a failing flush")
         << "open a.smc; tab 1; row Sprite 12; menu mnuLevelTable; click 12 2; fail flush; type 77; key Return; "
            "?status; ?undo"
