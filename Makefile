@@ -75,7 +75,8 @@ format: deps
 
 # Every C++ file as .clang-format has it.
 format-check: deps
-	clang-format --dry-run --Werror $(CXX_SOURCES)
+	@echo "clang-format --dry-run --Werror: $(words $(CXX_SOURCES)) C++ files"
+	@clang-format --dry-run --Werror $(CXX_SOURCES)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
