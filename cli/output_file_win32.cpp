@@ -3,6 +3,7 @@
 #include "os_win32.h"
 
 #include <cstdio>
+#include <iterator>
 
 #undef ReplaceFile  // windows.h names ReplaceFileW so; this file defines the program's own
 
@@ -17,7 +18,7 @@ Status CannotWrite(const std::string& path, DWORD error) {
 
 bool WriteAll(HANDLE file, const std::string& bytes) {
     for (std::size_t done = 0; done < bytes.size();) {
-        const DWORD given = static_cast<DWORD>(bytes.size() - done < 0x40000000 ? bytes.size() - done : 0x40000000);
+        const DWORD given = os::CallSize(bytes.size() - done);
         DWORD written = 0;
         if (!::WriteFile(file, bytes.data() + done, given, &written, nullptr)) {
             return false;
@@ -73,7 +74,7 @@ HANDLE CreateTemporary(const std::wstring& path, std::wstring& temporary) {
         (static_cast<unsigned long long>(::GetCurrentProcessId()) << 32) ^ ::GetTickCount64();
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         wchar_t suffix[24];
-        std::swprintf(suffix, sizeof suffix / sizeof suffix[0], L".%06llx", (seed + attempt * 7919) & 0xFFFFFF);
+        std::swprintf(suffix, std::size(suffix), L".%06llx", (seed + attempt * 7919) & 0xFFFFFF);
         temporary = path + suffix;
         const HANDLE file =
             ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -122,7 +122,7 @@ Result<FileInfo> InfoAt(const std::string& path) {
 Result<std::size_t> ReadAt(Handle handle, std::uint64_t offset, void* bytes, std::size_t count) {
     OVERLAPPED at = At(offset);
     DWORD got = 0;
-    const DWORD asked = static_cast<DWORD>(count < 0x40000000 ? count : 0x40000000);
+    const DWORD asked = CallSize(count);
     if (::ReadFile(Native(handle), bytes, asked, &got, &at)) return std::size_t{got};
     if (::GetLastError() == ERROR_HANDLE_EOF) return std::size_t{0};
     return LastFailure();
@@ -131,7 +131,7 @@ Result<std::size_t> ReadAt(Handle handle, std::uint64_t offset, void* bytes, std
 Result<std::size_t> WriteAt(Handle handle, std::uint64_t offset, const void* bytes, std::size_t count) {
     OVERLAPPED at = At(offset);
     DWORD put = 0;
-    const DWORD given = static_cast<DWORD>(count < 0x40000000 ? count : 0x40000000);
+    const DWORD given = CallSize(count);
     if (::WriteFile(Native(handle), bytes, given, &put, &at)) return std::size_t{put};
     return LastFailure();
 }

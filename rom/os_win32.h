@@ -7,6 +7,7 @@
 #endif
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 namespace thornwake::os {
@@ -17,5 +18,9 @@ std::string Utf8(const std::wstring& wide);
 // The system's reason for `error` as a user reads it, in UTF-8, without the
 // final period ("Access is denied").
 std::string SystemMessage(DWORD error);
+
+// How many of `count` bytes one ReadFile or WriteFile call is given: at most
+// 1 GiB, well inside a DWORD.
+inline DWORD CallSize(std::size_t count) { return static_cast<DWORD>(std::min<std::size_t>(count, 0x40000000)); }
 
 }  // namespace thornwake::os

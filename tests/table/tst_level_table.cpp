@@ -53,6 +53,10 @@ private slots:
             << "10\t3" << CharacterId::Hero << 0 << StatField::HP << "Level 1 MP: the Hero has no MP.";
         QTest::addRow("past level 99") << "1\n2" << CharacterId::Girl << 98 << StatField::HP
                                        << "The pasted rows reach past level 99.";
+        QStringList all;  // a paste as long as the table
+        for (int level = 0; level < 99; ++level) all << QString("%1:HP=7").arg(level);
+        QTest::addRow("99 rows") << QString("7\n").repeated(99) << CharacterId::Girl << 0 << StatField::HP
+                                 << all.join(' ');
         QTest::addRow("100 rows and a header") << "HP\n" + QString("1\n").repeated(100) << CharacterId::Girl << 0
                                                << StatField::HP << "The pasted rows reach past level 99.";
         QTest::addRow("longer than any block")
