@@ -113,6 +113,8 @@ void TestMainWindow::scenario_data() {
                                                       "saves: Hero Girl"};
     QTest::addRow("focus into a list, Down") << "open a.smc; tab 1; key SpriteHPTXT Shift+Tab; key SpriteLevelLST Down"
                                              << QStringList{"Sprite: level 1: 27519|238|218|198|178|158|138"};
+    QTest::addRow("focus into a list, End") << "open a.smc; tab 1; key SpriteHPTXT Shift+Tab; key SpriteLevelLST End"
+                                            << QStringList{"Sprite: level 99: -26452|132|112|243|223|203|183"};
     QTest::addRow("click on the entry picked") << "open a.smc; tab 1; click Sprite 5; set Sprite HP 7; click Sprite 5"
                                                << QStringList{sprite5, "saves: Hero Sprite Girl"};
     QTest::addRow("Ctrl+click") << "open a.smc; tab 1; click Sprite 5; click Sprite 5 ctrl; click SpriteSaveCMD"
