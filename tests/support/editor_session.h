@@ -205,6 +205,7 @@ struct Editor : QObject {
     void answerFill(QDialog& dialog) {
         dialog.findChild<QLineEdit*>("FirstTXT")->setText(fillAnswer.value(0));
         dialog.findChild<QLineEdit*>("LastTXT")->setText(fillAnswer.value(1));
+        dialog.findChild<QComboBox*>("CurveCMB")->setCurrentIndex(fillAnswer.value(2).toInt());
         seen << "preview: " + points(1);
         dialog.accept();
     }
@@ -249,6 +250,7 @@ struct Editor : QObject {
                        .arg(values->min())
                        .arg(values->max());
         }
+        if (what == "character") return find<QComboBox>("CharacterCMB")->currentText();
         if (what == "size") {
             QWidget* table = find("LevelTable");
             return QString("%1 x %2, at least %3 x %4")

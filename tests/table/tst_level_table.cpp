@@ -90,10 +90,11 @@ void LevelTableTest::table_data() {
     const QString undone = "Undone: Sprite level 12 Strength set to 77.";
     const QString set = "file a.smc: Sprite 12 STR 77";
     QTest::addRow("opens where the user is, pastes at the selection's top left")
-        << "open a.smc; tab 1; row Sprite 20; menu mnuLevelTable; ?focus; ?chart; clip 1\n2\n3; "
+        << "open a.smc; tab 1; row Sprite 20; menu mnuLevelTable; ?character; ?focus; ?chart; clip 1\n2\n3; "
            "key Shift+Down Shift+Down Ctrl+V; ?status; ?chart; ?file a.smc; key Ctrl+C; ?status; key Up Ctrl+C; "
            "click 50 0; key Ctrl+V; ?status; ?file a.smc"
-        << QStringList{"focus: LevelGRID at Sprite level 20 HP",
+        << QStringList{"character: Sprite",
+                       "focus: LevelGRID at Sprite level 20 HP",
                        "chart: Sprite's HP by level; line 99 points, 1:27519 to 99:-26452; preview dashed ; marked "
                        "20:-4501; levels 1 to 99 by 20; values -40000 to 40000",
                        "status: Pasted 3 cells from Sprite level 20 HP.",
@@ -140,13 +141,13 @@ void LevelTableTest::table_data() {
         << QStringList{"Hero: level 1: 5|146|126|106|237|217", "Sprite: level 12: -24653|139|77|250|230|210|190",
                        "file a.smc: Sprite 12 HP 7 STR 77"};
     QTest::addRow("fill exactly the selected levels")
-        << "open a.smc; tab 1; menu mnuLevelTable; click 1 2; click 3 2 ctrl; click 9 2 ctrl; fill 0 80; ?status; "
+        << "open a.smc; tab 1; menu mnuLevelTable; click 1 2; click 3 2 ctrl; click 9 2 ctrl; fill 0 80 1; ?status; "
            "?chart; ?file a.smc; click 3 3; fill 1 99; ?status; click 5 4; click 7 4 ctrl; fill 1 2"
-        << QStringList{"preview: dashed 1:0 3:20 9:80",
-                       "status: Filled the Sprite's Strength of levels 1, 3 and 9 from 0 to 80, Linear.",
+        << QStringList{"preview: dashed 1:0 3:5 9:80",
+                       "status: Filled the Sprite's Strength of levels 1, 3 and 9 from 0 to 80, Ease in.",
                        "chart: Sprite's Strength by level; line 99 points, 1:0 to 99:112; preview dashed ; marked 1:0 "
-                       "3:20 9:80; levels 1 to 99 by 20; values 0 to 400",
-                       "file a.smc: Sprite 1 STR 0, Sprite 3 STR 20, Sprite 9 STR 80",
+                       "3:5 9:80; levels 1 to 99 by 20; values 0 to 400",
+                       "file a.smc: Sprite 1 STR 0, Sprite 3 STR 5, Sprite 9 STR 80",
                        "preview: dashed 99 points, 1:1 to 99:99",
                        "status: Filled the Sprite's Agility of levels 1 to 99 from 1 to 99, Linear.",
                        "preview: dashed 5:1 7:2"};
