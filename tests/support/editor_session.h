@@ -173,7 +173,7 @@ struct Editor : QObject {
             other.Close();
         } else if (w[0] == "clip") {
             QGuiApplication::clipboard()->setText(arg == "huge" ? QString(8 << 20, '\n') : arg);
-        } else if (w[0] == "fill") {
+        } else if (w[0] == "fill") {  // the first and the last value, then the curve's index if not Linear
             fillAnswer = w.mid(1);
             run("key Ctrl+F");
         } else if (w[0] == "resize") {
