@@ -84,8 +84,10 @@ std::size_t LineEnd(std::string_view text, std::size_t at) {
 
 int LineBreaks(std::string_view text) {
     int count = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        count += text[i] == '\n' || (text[i] == '\r' && text.substr(i + 1, 1) != "\n");
+    char previous = '\0';
+    for (const char c : text) {
+        count += c == '\r' || (c == '\n' && previous != '\r');  // "\r\n" counted at its '\r'
+        previous = c;
     }
     return count;
 }

@@ -188,7 +188,7 @@ private slots:
             {"1MiB.csv", Header.leftJustified(1 << 20, '\n')},
             {"big.csv", Header.leftJustified((1 << 20) + 1, '\n')},
             {"obj.json", "{\"character\": \"hero\"}"},
-            {"girl.json", "[" + girl4 + ",\n" + girl4 + "]"},
+            {"girl.json", "[" + girl4 + ",\n" + QByteArray(girl4).replace("true", "[1]") + "]"},
             {"deep.json", "[" + girl4.chopped(5) + QByteArray(1e5, '[').leftJustified(2e5, ']') + "}]"},
             {"twice.json", "[" + QByteArray(girl4).replace("\"hp\":1", "\"hp\":1,\"hp\":2") + "]"},
             {"zero.json", "[" + girl4 + QByteArray("]\0 garbage", 10)},
@@ -282,7 +282,7 @@ private slots:
             "written to game.sfc\n");
         row("import game.sfc girl.json",
             "girl.json: entry 1 (girl level 4): wisdom \"true\" is not a number from 0 to 255\ngirl.json: entry 2 "
-            "(girl level 4): wisdom \"true\" is not a number from 0 to 255\ngirl.json: entry 2 (girl level 4): Girl "
+            "(girl level 4): wisdom \"[1]\" is not a number from 0 to 255\ngirl.json: entry 2 (girl level 4): Girl "
             "level 4 is already given in entry 1\ngirl.json: 3 errors; nothing written to game.sfc\n");
         QString many;
         for (int line = 2; line <= 21; ++line)
@@ -355,7 +355,7 @@ private slots:
             "Size: 65503 bytes, accepted by the size check\nHeader: none, the image ends before 0xFFE0\n");
         row("max game.sfc everyone", "CHARACTER: everyone not in {hero,sprite,girl,all}" + Usage);
         for (const QString seconds : {"nan", "abc", "3600.5"})
-            row("--wait " + seconds + " max game.sfc hero", "--wait: a number of seconds from 0 to 3600" + Usage);
+            row("max game.sfc hero --wait " + seconds, "--wait: a number of seconds from 0 to 3600" + Usage);
         row("show ", "IMAGE: the file name is empty" + Usage);
         row("export game.sfc -o ", "--output: the file name is empty" + Usage);
         row("frob game.sfc", "frob: not a subcommand; expected show, export, import, max, diff or check" + Usage);
