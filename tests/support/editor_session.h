@@ -177,7 +177,9 @@ struct Editor : QObject {
             fillAnswer = w.mid(1);
             run("key Ctrl+F");
         } else if (w[0] == "resize") {
-            find("LevelTable")->resize(w[1].toInt(), w[2].toInt());
+            const QSize size(w[1].toInt(), w[2].toInt());
+            find("LevelTable")->resize(size);
+            QTRY_COMPARE(find("LevelTable")->size(), size);  // a window system may take it later
         } else {
             QFAIL(qPrintable("unknown step: " + step));
         }
