@@ -32,6 +32,7 @@
 #include "table/level_table.h"
 #include "writer_wait.h"
 #include "record_writes.h"
+#include "text.h"
 
 namespace thornwake {
 
@@ -45,8 +46,6 @@ namespace {
 
 constexpr double FlashStep = 0.25;  // seconds; the flash is five of them
 constexpr int RefusedImageExitCode = 1;
-
-QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 const QString InfoText = QStringLiteral("Info goes here!!!");
 

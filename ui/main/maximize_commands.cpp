@@ -8,6 +8,7 @@
 #include "main/main_window.h"
 #include "main/maximize_commands.h"
 #include "record_writes.h"
+#include "text.h"
 
 namespace thornwake {
 
@@ -49,8 +50,7 @@ void Main::RunMaximize(const MaximizeCommand& command) {
     // other program is writing it; the lock is held for the whole run.
     std::optional<WriterLock> lock(std::in_place, rom_);
     if (Status locked = lockForWriting(*lock); !locked) {
-        warn(QStringLiteral("Cannot Maximize"),
-             QString::fromStdString(locked.message()) + QStringLiteral("\n\nNothing was written."));
+        warn(QStringLiteral("Cannot Maximize"), Text(locked.message()) + QStringLiteral("\n\nNothing was written."));
         return;
     }
     // Other commands run in between the records; none of them may write or
@@ -75,18 +75,17 @@ void Main::RunMaximize(const MaximizeCommand& command) {
         }
     }
     if (quitAfterRun_) {
-        desktop_.showMessage(this, QMessageBox::Information, QStringLiteral("Maximize Stopped"),
-                             QStringLiteral("Quit stopped the maximize run.\n\n") +
-                                 QString::fromStdString(WhatReachedTheFile(rom_, writes, report)),
-                             QMessageBox::Ok, QMessageBox::Ok);
+        desktop_.showMessage(
+            this, QMessageBox::Information, QStringLiteral("Maximize Stopped"),
+            QStringLiteral("Quit stopped the maximize run.\n\n") + Text(WhatReachedTheFile(rom_, writes, report)),
+            QMessageBox::Ok, QMessageBox::Ok);
         endProgram(0);
         return;
     }
     if (ended_) return;
     if (!report.ok()) {
-        warn(QStringLiteral("Cannot Maximize"), QString::fromStdString(report.error.message()) +
-                                                    QStringLiteral("\n\n") +
-                                                    QString::fromStdString(WhatReachedTheFile(rom_, writes, report)));
+        warn(QStringLiteral("Cannot Maximize"),
+             Text(report.error.message()) + QStringLiteral("\n\n") + Text(WhatReachedTheFile(rom_, writes, report)));
         return;
     }
     desktop_.showMessage(this, QMessageBox::Information, QString::fromLatin1(command.doneTitle),

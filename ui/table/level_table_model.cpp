@@ -2,6 +2,7 @@
 
 #include <QUndoCommand>
 
+#include "text.h"
 #include "writer_wait.h"
 
 #include <algorithm>
@@ -10,8 +11,6 @@
 namespace thornwake {
 
 namespace {
-
-QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 std::string CapitalizedLevelName(const RecordWrite& write) {
     std::string name = LevelName(write.character, write.levelIndex);
